@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the three targets and runs every test:
+# native (AddressSanitizer + UndefinedBehaviorSanitizer), then the Windows
+# x86_64 build under Wine. The i686 release build is built and linked only.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+build() { # dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+build build/native -DSTAVA_SANITIZE=ON
+build build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DSTAVA_TESTS=OFF
+
+status=0
+echo "== native tests"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/native --output-on-failure -j "$jobs" || status=1
+
+echo "== Windows x86_64 tests under Wine"
+WINEPREFIX=$(bash scripts/wine-prefix.sh)
+export WINEPREFIX WINEDEBUG=-all
+ctest --test-dir build/win64 --output-on-failure || status=1
+/usr/lib/wine/wineserver -k || true
+rm -rf "$(dirname "$WINEPREFIX")"
+exit $status
