@@ -1,0 +1,472 @@
+// IIOP over TCP/IPv4: transport, connector, acceptor, connector factory and
+// their info objects.
+#include <OB/OCI_IIOP_impl.h>
+
+#include <cstring>
+
+namespace {
+
+[[noreturn]] void throwSocketFailure(CORBA_ULong minor) {
+    throw CORBA_COMM_FAILURE(socket_error_text(), minor, CORBA_COMPLETED_NO);
+}
+
+// Closes h after a failed call and raises minor, with the failed call's
+// error restored so that the reason describes it rather than the close.
+[[noreturn]] void closeAndThrow(OBSocketHandle& h, CORBA_ULong minor) {
+    const int error = OBGetSocketError();
+    OBSocketClose(h);
+    h = OBNoSocket;
+    OBSetSocketError(error);
+    throwSocketFailure(minor);
+}
+
+OCI_IIOP_InetAddr inetAddr(const sockaddr_in& addr) {
+    OCI_IIOP_InetAddr result;
+    std::memcpy(result.octets, &addr.sin_addr, sizeof result.octets);
+    return result;
+}
+
+sockaddr_in zeroedAddress(CORBA_UShort port) {
+    sockaddr_in addr;
+    std::memset(&addr, 0, sizeof addr);
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    return addr;
+}
+
+// The same machine: equal text, else equal resolved addresses.
+bool sameHost(const char* a, const char* b) {
+    if (std::strcmp(a, b) == 0)
+        return true;
+    sockaddr_in first = zeroedAddress(0);
+    sockaddr_in second = zeroedAddress(0);
+    resolve_host(a, first);
+    resolve_host(b, second);
+    return first.sin_addr.s_addr == second.sin_addr.s_addr;
+}
+
+// The decoded bodies of all IIOP profiles of ior, in order.
+OBVarSeq<IIOP_ProfileBody> iiopBodies(const IOP_IOR& ior) {
+    OBVarSeq<IIOP_ProfileBody> bodies;
+    for (CORBA_ULong i = 0; i < ior.profiles.length(); ++i) {
+        if (ior.profiles[i].tag != IOP_TAG_INTERNET_IOP)
+            continue;
+        bodies.length(bodies.length() + 1);
+        OBDecodeIIOPProfile(ior.profiles[i], bodies[bodies.length() - 1]);
+    }
+    return bodies;
+}
+
+bool sameKey(const CORBA_OctetSeq& a, const CORBA_OctetSeq& b) {
+    return a.length() == b.length() && std::memcmp(a.data(), b.data(), a.length()) == 0;
+}
+
+bool equivalentBodies(const IIOP_ProfileBody& a, const IIOP_ProfileBody& b) {
+    return a.iiop_version.major == b.iiop_version.major && a.iiop_version.minor == b.iiop_version.minor &&
+           a.port == b.port && sameKey(a.object_key, b.object_key) && sameHost(a.host.in(), b.host.in());
+}
+
+}  // namespace
+
+// --- info objects --------------------------------------------------------------
+
+OCI_IIOP_TransportInfo_impl::OCI_IIOP_TransportInfo_impl(OCI_IIOP_Transport_impl* transport,
+                                                         OCI_ConnectorInfo* connector,
+                                                         OCI_AcceptorInfo* acceptor)
+    : OCI_TransportInfo_impl(connector, acceptor), transport_(transport) {}
+
+OCI_ProfileId OCI_IIOP_TransportInfo_impl::tag() { return IOP_TAG_INTERNET_IOP; }
+
+OCI_IIOP_InetAddr OCI_IIOP_TransportInfo_impl::local_address() {
+    sockaddr_in addr = zeroedAddress(0);
+    if (transport_)
+        OBSocketLocalAddress(transport_->handle(), addr);
+    return inetAddr(addr);
+}
+
+CORBA_UShort OCI_IIOP_TransportInfo_impl::local_port() {
+    sockaddr_in addr;
+    if (!transport_ || !OBSocketLocalAddress(transport_->handle(), addr))
+        return 0;
+    return ntohs(addr.sin_port);
+}
+
+OCI_IIOP_InetAddr OCI_IIOP_TransportInfo_impl::remote_address() {
+    sockaddr_in addr = zeroedAddress(0);
+    if (transport_)
+        OBSocketPeerAddress(transport_->handle(), addr);
+    return inetAddr(addr);
+}
+
+CORBA_UShort OCI_IIOP_TransportInfo_impl::remote_port() {
+    sockaddr_in addr;
+    if (!transport_ || !OBSocketPeerAddress(transport_->handle(), addr))
+        return 0;
+    return ntohs(addr.sin_port);
+}
+
+OCI_IIOP_ConnectorInfo_impl::OCI_IIOP_ConnectorInfo_impl(const sockaddr_in& remote, CORBA_UShort port)
+    : address_(inetAddr(remote)), port_(port) {}
+
+OCI_ProfileId OCI_IIOP_ConnectorInfo_impl::tag() { return IOP_TAG_INTERNET_IOP; }
+
+OCI_IIOP_InetAddr OCI_IIOP_ConnectorInfo_impl::remote_address() { return address_; }
+
+CORBA_UShort OCI_IIOP_ConnectorInfo_impl::remote_port() { return port_; }
+
+OCI_IIOP_AcceptorInfo_impl::OCI_IIOP_AcceptorInfo_impl(const sockaddr_in& local)
+    : address_(inetAddr(local)), port_(ntohs(local.sin_port)) {}
+
+OCI_ProfileId OCI_IIOP_AcceptorInfo_impl::tag() { return IOP_TAG_INTERNET_IOP; }
+
+OCI_IIOP_InetAddr OCI_IIOP_AcceptorInfo_impl::local_address() { return address_; }
+
+CORBA_UShort OCI_IIOP_AcceptorInfo_impl::local_port() { return port_; }
+
+// --- transport -------------------------------------------------------------------
+
+OCI_IIOP_Transport_impl::OCI_IIOP_Transport_impl(OBSocketHandle h, OCI_ConnectorInfo* connector,
+                                                 OCI_AcceptorInfo* acceptor)
+    : handle_(h), block_(true), info_(new OCI_IIOP_TransportInfo_impl(this, connector, acceptor)) {}
+
+OCI_IIOP_Transport_impl::~OCI_IIOP_Transport_impl() {
+    info_->_OB_detach();
+    if (handle_ != OBNoSocket)
+        close();
+}
+
+OCI_ProfileId OCI_IIOP_Transport_impl::tag() { return IOP_TAG_INTERNET_IOP; }
+
+OCI_Handle OCI_IIOP_Transport_impl::handle() { return handle_; }
+
+CORBA_Long OCI_IIOP_Transport_impl::reserved_attribute() { return 0; }
+
+void OCI_IIOP_Transport_impl::close() {
+    OBSocketClose(handle_);
+    handle_ = OBNoSocket;
+    block_ = true;
+}
+
+void OCI_IIOP_Transport_impl::setBlocking(bool block) {
+    if (block == block_)
+        return;
+    block_ = block;
+    // As with ioctlsocket, the result is not checked: a transfer on a socket
+    // in the wrong mode fails on its own.
+    OBSocketSetBlocking(handle_, block);
+}
+
+bool OCI_IIOP_Transport_impl::wouldBlock() const {
+    return !block_ && OBGetSocketError() == OBErrWouldBlock;
+}
+
+CORBA_Long OCI_IIOP_Transport_impl::recvSome(OCI_Buffer* buf) {
+    const CORBA_Long n = OBSocketRecv(handle_, buf->data() + buf->pos, buf->length() - buf->pos);
+    if (n > 0)
+        buf->pos += static_cast<CORBA_ULong>(n);
+    return n;
+}
+
+CORBA_Long OCI_IIOP_Transport_impl::sendSome(OCI_Buffer* buf) {
+    const CORBA_Long n = OBSocketSend(handle_, buf->data() + buf->pos, buf->length() - buf->pos);
+    if (n > 0)
+        buf->pos += static_cast<CORBA_ULong>(n);
+    return n;
+}
+
+bool OCI_IIOP_Transport_impl::receiveChunk(OCI_Buffer* buf) {
+    const CORBA_Long n = recvSome(buf);
+    if (n == 0)
+        throw CORBA_COMM_FAILURE(OBMinorRecvZero, CORBA_COMPLETED_NO);
+    if (n < 0) {
+        if (wouldBlock())
+            return false;
+        throwSocketFailure(OBMinorRecv);
+    }
+    return true;
+}
+
+bool OCI_IIOP_Transport_impl::sendChunk(OCI_Buffer* buf) {
+    const CORBA_Long n = sendSome(buf);
+    if (n == 0)
+        throw CORBA_COMM_FAILURE(OBMinorSendZero, CORBA_COMPLETED_NO);
+    if (n < 0) {
+        if (wouldBlock())
+            return false;
+        throwSocketFailure(OBMinorSend);
+    }
+    return true;
+}
+
+bool OCI_IIOP_Transport_impl::waitReady(bool forWrite, CORBA_ULong ms) {
+    OBSocketSet set;
+    if (!set.add(handle_))
+        throw CORBA_COMM_FAILURE("socket cannot be watched by select()", OBMinorSelect,
+                                 CORBA_COMPLETED_NO);
+    const OBTimeVal limit = {static_cast<CORBA_Long>(ms / 1000), static_cast<CORBA_Long>(ms % 1000 * 1000)};
+    const CORBA_Long ready =
+        OBSocketSelect(handle_ + 1, forWrite ? nullptr : &set, forWrite ? &set : nullptr, &limit);
+    if (ready < 0)
+        throwSocketFailure(OBMinorSelect);
+    return ready > 0;
+}
+
+void OCI_IIOP_Transport_impl::receive(OCI_Buffer* buf, CORBA_Boolean block) {
+    setBlocking(block);
+    while (!buf->is_full())
+        if (!receiveChunk(buf))
+            return;
+}
+
+CORBA_Boolean OCI_IIOP_Transport_impl::try_receive(OCI_Buffer* buf, CORBA_Boolean block) {
+    setBlocking(block);
+    while (!buf->is_full()) {
+        const CORBA_Long n = recvSome(buf);
+        if (n == 0)
+            return false;
+        if (n < 0) {
+            if (OBGetSocketError() == OBErrConnReset)
+                return false;
+            if (wouldBlock())
+                return true;
+            throwSocketFailure(OBMinorRecv);
+        }
+    }
+    return true;
+}
+
+void OCI_IIOP_Transport_impl::receive_with_timeout(OCI_Buffer* buf, CORBA_ULong ms) {
+    if (ms == 0) {
+        receive(buf, false);
+        return;
+    }
+    setBlocking(false);
+    // The limit bounds each wait, not the whole transfer.
+    while (!buf->is_full())
+        if (!waitReady(false, ms) || !receiveChunk(buf))
+            return;
+}
+
+void OCI_IIOP_Transport_impl::send(OCI_Buffer* buf, CORBA_Boolean block) {
+    setBlocking(block);
+    while (!buf->is_full())
+        if (!sendChunk(buf))
+            return;
+}
+
+CORBA_Boolean OCI_IIOP_Transport_impl::try_send(OCI_Buffer* buf, CORBA_Boolean block) {
+    setBlocking(block);
+    while (!buf->is_full()) {
+        const CORBA_Long n = sendSome(buf);
+        if (n == 0)
+            return false;
+        if (n < 0) {
+            if (OBGetSocketError() == OBErrConnReset)
+                return false;
+            if (wouldBlock())
+                return true;
+            throwSocketFailure(OBMinorSend);
+        }
+    }
+    return true;
+}
+
+void OCI_IIOP_Transport_impl::send_with_timeout(OCI_Buffer* buf, CORBA_ULong ms) {
+    if (ms == 0) {
+        send(buf, false);
+        return;
+    }
+    setBlocking(false);
+    while (!buf->is_full())
+        if (!waitReady(true, ms) || !sendChunk(buf))
+            return;
+}
+
+OCI_TransportInfo* OCI_IIOP_Transport_impl::info() { return OBDuplicate(info_.in()); }
+
+void OCI_IIOP_Transport_impl::reserved_operation(CORBA_Long) {}
+
+// --- connector -------------------------------------------------------------------
+
+OCI_IIOP_Connector_impl::OCI_IIOP_Connector_impl(const char* host, CORBA_UShort port)
+    : host_(host), port_(port), addr_(zeroedAddress(port)), handle_(OBNoSocket) {
+    OB_CHECK_COMPLIANT(host, OBNCNullString);
+    try {
+        resolve_host(host_.in(), addr_);
+    } catch (...) {
+        // The object never existed for anyone: let the count check pass.
+        ref_ = 0;
+        throw;
+    }
+    info_ = new OCI_IIOP_ConnectorInfo_impl(addr_, port_);
+}
+
+OCI_IIOP_Connector_impl::~OCI_IIOP_Connector_impl() { close(); }
+
+OCI_ProfileId OCI_IIOP_Connector_impl::tag() { return IOP_TAG_INTERNET_IOP; }
+
+void OCI_IIOP_Connector_impl::close() {
+    if (handle_ == OBNoSocket)
+        return;
+    OBSocketClose(handle_);
+    handle_ = OBNoSocket;
+}
+
+OCI_Transport* OCI_IIOP_Connector_impl::connect() {
+    close();
+    handle_ = OBSocketOpen();
+    if (handle_ == OBNoSocket)
+        throwSocketFailure(OBMinorSocket);
+    if (!OBSocketSetNoDelay(handle_))
+        closeAndThrow(handle_, OBMinorSetsockopt);
+    if (!OBSocketConnect(handle_, addr_))
+        closeAndThrow(handle_, OBMinorConnect);
+    OBObjVar<OCI_IIOP_Transport_impl> transport(new OCI_IIOP_Transport_impl(handle_, info_.in(), nullptr));
+    handle_ = OBNoSocket;
+    OBObjVar<OCI_TransportInfo> transportInfo(transport->info());
+    // A failing callback releases the transport, which closes the socket.
+    info_->call_connect_callbacks(transportInfo.in());
+    return transport._retn();
+}
+
+bool OCI_IIOP_Connector_impl::namesEndpoint(const IIOP_ProfileBody& body) {
+    if (body.port != port_)
+        return false;
+    if (std::strcmp(body.host.in(), host_.in()) == 0)
+        return true;
+    sockaddr_in other = zeroedAddress(0);
+    resolve_host(body.host.in(), other);
+    return other.sin_addr.s_addr == addr_.sin_addr.s_addr;
+}
+
+CORBA_Boolean OCI_IIOP_Connector_impl::serves_ior(const IOP_IOR& ior) {
+    const OBVarSeq<IIOP_ProfileBody> bodies = iiopBodies(ior);
+    for (CORBA_ULong i = 0; i < bodies.length(); ++i) {
+        try {
+            if (namesEndpoint(bodies[i]))
+                return true;
+        } catch (const CORBA_COMM_FAILURE&) {
+            // A host that does not resolve is not this endpoint.
+        }
+    }
+    return false;
+}
+
+CORBA_Boolean OCI_IIOP_Connector_impl::serves_ior_with_policies(const IOP_IOR& ior,
+                                                                const CORBA_PolicyList& policies) {
+    return OBConnectPolicyAllows(policies) && serves_ior(ior);
+}
+
+CORBA_OctetSeq OCI_IIOP_Connector_impl::object_key_for(const IOP_IOR& ior) {
+    const OBVarSeq<IIOP_ProfileBody> bodies = iiopBodies(ior);
+    for (CORBA_ULong i = 0; i < bodies.length(); ++i)
+        if (namesEndpoint(bodies[i]))
+            return bodies[i].object_key;
+    return CORBA_OctetSeq();
+}
+
+OCI_ConnectorInfo* OCI_IIOP_Connector_impl::info() { return OBDuplicate(info_.in()); }
+
+void OCI_IIOP_Connector_impl::reserved_operation(CORBA_Long) {}
+
+OCI_Handle OCI_IIOP_Connector_impl::handle() { return handle_; }
+
+// --- acceptor --------------------------------------------------------------------
+
+OCI_IIOP_Acceptor_impl::OCI_IIOP_Acceptor_impl(const char* host, CORBA_UShort port)
+    : host_(host), port_(port), handle_(OBNoSocket) {
+    OB_CHECK_COMPLIANT(host, OBNCNullString);
+    sockaddr_in addr = zeroedAddress(port);
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    try {
+        handle_ = OBSocketOpen();
+        if (handle_ == OBNoSocket)
+            throwSocketFailure(OBMinorSocket);
+        if (!OBSocketSetNoDelay(handle_) || !OBSocketSetReuseAddr(handle_))
+            closeAndThrow(handle_, OBMinorSetsockopt);
+        if (!OBSocketBind(handle_, addr))
+            closeAndThrow(handle_, OBMinorBind);
+    } catch (...) {
+        // The object never existed for anyone: let the count check pass.
+        ref_ = 0;
+        throw;
+    }
+    const bool result = OBSocketLocalAddress(handle_, addr);
+    OB_ASSERT(result);
+    port_ = ntohs(addr.sin_port);
+    info_ = new OCI_IIOP_AcceptorInfo_impl(addr);
+}
+
+OCI_IIOP_Acceptor_impl::~OCI_IIOP_Acceptor_impl() { close(); }
+
+OCI_ProfileId OCI_IIOP_Acceptor_impl::tag() { return IOP_TAG_INTERNET_IOP; }
+
+OCI_Handle OCI_IIOP_Acceptor_impl::handle() { return handle_; }
+
+void OCI_IIOP_Acceptor_impl::close() {
+    if (handle_ == OBNoSocket)
+        return;
+    OBSocketClose(handle_);
+    handle_ = OBNoSocket;
+}
+
+void OCI_IIOP_Acceptor_impl::listen() {
+    if (!OBSocketListen(handle_, 5))
+        throwSocketFailure(OBMinorListen);
+}
+
+OCI_Transport* OCI_IIOP_Acceptor_impl::accept() {
+    OBSocketHandle h = OBSocketAccept(handle_);
+    if (h == OBNoSocket)
+        throwSocketFailure(OBMinorAccept);
+    if (!OBSocketSetNoDelay(h))
+        closeAndThrow(h, OBMinorSetsockopt);
+    OBObjVar<OCI_IIOP_Transport_impl> transport(new OCI_IIOP_Transport_impl(h, nullptr, info_.in()));
+    OBObjVar<OCI_TransportInfo> transportInfo(transport->info());
+    info_->call_accept_callbacks(transportInfo.in());
+    return transport._retn();
+}
+
+OCI_AcceptorInfo* OCI_IIOP_Acceptor_impl::info() { return OBDuplicate(info_.in()); }
+
+// --- connector factory -------------------------------------------------------------
+
+OCI_ProfileId OCI_IIOP_ConFactory_impl::tag() { return IOP_TAG_INTERNET_IOP; }
+
+OCI_Connector* OCI_IIOP_ConFactory_impl::create_connector(const IOP_IOR& ior) {
+    for (CORBA_ULong i = 0; i < ior.profiles.length(); ++i) {
+        if (ior.profiles[i].tag != IOP_TAG_INTERNET_IOP)
+            continue;
+        // Only the first IIOP profile is used, usable or not.
+        IIOP_ProfileBody body;
+        OBDecodeIIOPProfile(ior.profiles[i], body);
+        return new OCI_IIOP_Connector_impl(body.host.in(), body.port);
+    }
+    return nullptr;
+}
+
+OCI_Connector* OCI_IIOP_ConFactory_impl::create_connector_with_policies(const IOP_IOR& ior,
+                                                                        const CORBA_PolicyList& policies) {
+    return accepts_ior(ior, policies) ? create_connector(ior) : nullptr;
+}
+
+CORBA_Boolean OCI_IIOP_ConFactory_impl::accepts_ior(const IOP_IOR& ior, const CORBA_PolicyList& policies) {
+    bool tagged = false;
+    for (CORBA_ULong i = 0; i < ior.profiles.length() && !tagged; ++i)
+        tagged = ior.profiles[i].tag == tag();
+    return tagged && OBConnectPolicyAllows(policies);
+}
+
+CORBA_Boolean OCI_IIOP_ConFactory_impl::equivalent(const IOP_IOR& a, const IOP_IOR& b) {
+    return iiop_ior_equivalent(a, b);
+}
+
+bool iiop_ior_equivalent(const IOP_IOR& a, const IOP_IOR& b) {
+    const OBVarSeq<IIOP_ProfileBody> first = iiopBodies(a);
+    const OBVarSeq<IIOP_ProfileBody> second = iiopBodies(b);
+    for (CORBA_ULong i = 0; i < first.length(); ++i)
+        for (CORBA_ULong j = 0; j < second.length(); ++j)
+            if (equivalentBodies(first[i], second[j]))
+                return true;
+    return false;
+}
