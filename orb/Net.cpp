@@ -122,7 +122,12 @@ bool namedAddress(Query query, OBSocketHandle h, sockaddr_in& addr) {
 bool OBSocketStartup() {
 #ifdef _WIN32
     WSADATA data;
-    return WSAStartup(MAKEWORD(1, 1), &data) == 0;
+    // WSAStartup returns its error instead of setting it; record it so that
+    // socket_error_text describes the failure.
+    const int rc = WSAStartup(MAKEWORD(1, 1), &data);
+    if (rc != 0)
+        WSASetLastError(rc);
+    return rc == 0;
 #else
     return true;
 #endif

@@ -1,0 +1,154 @@
+// The GIOP client: request headers, lazy connection and reply outcomes.
+#include <OB/GIOPClient.h>
+
+OBConcurrencyModelKind OBConcurrencyModel = OBBlockingModel;
+
+namespace {
+
+// Sets the flags from the reply status; a system exception is raised.
+void reply_outcome(const OBBuffer& buf, CORBA_ULong offset, bool swap, CORBA_ULong status,
+                   bool& userException, bool& forward) {
+    if (status == OBGIOPSystemException) {
+        OBInCursor in = OBMakeInCursor(buf, offset);
+        OBRaiseSystemException(in, swap);
+    }
+    userException = status == OBGIOPUserException;
+    forward = status == OBGIOPLocationForward;
+}
+
+// A reply that did not come within the time-out: its id is forgotten so that
+// the late reply is dropped.
+[[noreturn]] void no_response(CORBA_ULong id, CORBA_Long timeout) {
+    OB_ASSERT(timeout >= 0);
+    OBGIOPClientWorker::forget_request(id);
+    throw CORBA_NO_RESPONSE(0, CORBA_COMPLETED_NO);
+}
+
+}  // namespace
+
+OBGIOPClient::OBGIOPClient(OCI_Connector* connector) : connector_(connector) {}
+
+OBGIOPClient::~OBGIOPClient() {
+    release_worker();
+}
+
+OCI_Connector* OBGIOPClient::connector() {
+    return OBDuplicate(connector_.in());
+}
+
+OCI_ConnectorInfo* OBGIOPClient::connector_info() {
+    return CORBA_is_nil(connector_.in()) ? nullptr : connector_->info();
+}
+
+OCI_Transport* OBGIOPClient::transport() {
+    OBObjVar<OBGIOPClientWorker> current = worker();
+    return current->transport();
+}
+
+OCI_TransportInfo* OBGIOPClient::transport_info() {
+    OBObjVar<OCI_Transport> current = transport();
+    return CORBA_is_nil(current.in()) ? nullptr : current->info();
+}
+
+CORBA_ULong OBGIOPClient::prepare(CORBA_Object* obj, const char* op) {
+    CORBA_ULong count = OBGIOPHeaderSize;
+    OBCountRequestHeader(object_key(obj), op, count);
+    return count;
+}
+
+CORBA_ULong OBGIOPClient::request(CORBA_Object* obj, const char* op, OBBuffer& buf, bool& swap,
+                                  bool& userException, bool& forward, CORBA_Long timeout) {
+    object_key(obj);  // an unusable reference fails before connecting
+    // The local reference keeps the worker alive when a failure drops it.
+    OBObjVar<OBGIOPClientWorker> current = worker();
+    const CORBA_ULong id = write_request(obj, op, buf, true);
+    CORBA_ULong status = 0;
+    const CORBA_ULong offset = current->send_and_receive(id, buf, swap, status, timeout);
+    if (offset == 0)
+        no_response(id, timeout);
+    reply_outcome(buf, offset, swap, status, userException, forward);
+    return offset;
+}
+
+void OBGIOPClient::request_oneway(CORBA_Object* obj, const char* op, OBBuffer& buf) {
+    object_key(obj);
+    OBObjVar<OBGIOPClientWorker> current = worker();
+    write_request(obj, op, buf, false);
+    current->send_nowait(buf);
+}
+
+void OBGIOPClient::send_deferred(CORBA_Object* obj, const char* op, OBBuffer& buf, CORBA_ULong& id) {
+    object_key(obj);
+    OBObjVar<OBGIOPClientWorker> current = worker();
+    id = write_request(obj, op, buf, true);
+    current->send_nowait(buf);
+}
+
+CORBA_ULong OBGIOPClient::receive_deferred(CORBA_ULong id, OBBuffer& buf, bool& swap,
+                                           bool& userException, bool& forward, CORBA_Long timeout) {
+    OBObjVar<OBGIOPClientWorker> current = worker();
+    CORBA_ULong status = 0;
+    const CORBA_ULong offset = current->receive_reply(id, buf, swap, status, timeout);
+    if (offset == 0)
+        no_response(id, timeout);
+    reply_outcome(buf, offset, swap, status, userException, forward);
+    return offset;
+}
+
+CORBA_ULong OBGIOPClient::poll_deferred(CORBA_ULong id, OBBuffer& buf, bool& swap,
+                                        bool& userException, bool& forward) {
+    OBObjVar<OBGIOPClientWorker> current = worker();
+    CORBA_ULong status = 0;
+    const CORBA_ULong offset = current->receive_reply(id, buf, swap, status, 0);
+    if (offset != 0)
+        reply_outcome(buf, offset, swap, status, userException, forward);
+    return offset;
+}
+
+void OBGIOPClient::remove_worker(OBGIOPClientWorker* worker) {
+    if (worker == worker_.in())
+        release_worker();
+}
+
+const CORBA_OctetSeq& OBGIOPClient::object_key(CORBA_Object* obj) {
+    if (obj->key.length() == 0) {
+        obj->key = connector_->object_key_for(obj->ior);
+        // Nothing can address an object through an empty key.
+        if (obj->key.length() == 0)
+            throw CORBA_INV_OBJREF(0, CORBA_COMPLETED_NO);
+    }
+    return obj->key;
+}
+
+OBGIOPClientWorker* OBGIOPClient::worker() {
+    if (CORBA_is_nil(worker_.in())) {
+        OCI_Transport* fresh = connector_->connect();
+        if (OBConcurrencyModel == OBReactiveModel)
+            worker_ = new OBGIOPClientWorkerReactive(this, fresh);
+        else
+            worker_ = new OBGIOPClientWorker(this, fresh);
+    }
+    return OBDuplicate(worker_.in());
+}
+
+CORBA_ULong OBGIOPClient::write_request(CORBA_Object* obj, const char* op, OBBuffer& buf,
+                                        bool responseExpected) {
+    const CORBA_OctetSeq& key = object_key(obj);
+    CORBA_ULong start = OBGIOPHeaderSize;
+    OBCountRequestHeader(key, op, start);
+    OB_ASSERT(buf.len >= start);
+    const CORBA_ULong id = OBGIOPClientWorker::next_request_id();
+    CORBA_Octet* cursor = buf.data;
+    OBWriteMessageHeader(OBGIOPRequest, buf.len - OBGIOPHeaderSize, cursor);
+    OBWriteRequestHeader(id, responseExpected, key, op, cursor);
+    OB_ASSERT(cursor == buf.data + start);
+    return id;
+}
+
+void OBGIOPClient::release_worker() {
+    if (CORBA_is_nil(worker_.in()))
+        return;
+    OBObjVar<OBGIOPClientWorker> old = worker_._retn();
+    old->detach();
+    old->close();
+}

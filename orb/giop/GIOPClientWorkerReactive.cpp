@@ -1,0 +1,131 @@
+// The reactive client worker: the reactor calls it when its socket is ready,
+// and a thread waiting for a reply drives the reactor.
+#include <OB/GIOPClient.h>
+
+#include <chrono>
+
+namespace {
+
+OBReactor* reactor() {
+    return OBSelectReactor::instance();
+}
+
+}  // namespace
+
+OBGIOPClientWorkerReactive::OBGIOPClientWorkerReactive(OBGIOPClient* client, OCI_Transport* transport)
+    : OBGIOPClientWorker(client, transport), handle_(transport_->handle()), watching_(true) {
+    OB_ASSERT(handle_ >= 0);
+    reactor()->register_handler(this, OBEventRead, handle_);
+}
+
+OBGIOPClientWorkerReactive::~OBGIOPClientWorkerReactive() {
+    reactor()->unregister_handler(this);
+}
+
+void OBGIOPClientWorkerReactive::watch(CORBA_Long mask) {
+    if (watching_)
+        reactor()->register_handler(this, mask, handle_);
+}
+
+void OBGIOPClientWorkerReactive::enqueue(OBBuffer& buf) {
+    OBGIOPClientWorker::enqueue(buf);
+    if (queue_length() == 1)
+        watch(OBEventRead | OBEventWrite);
+}
+
+void OBGIOPClientWorkerReactive::close() {
+    // A closed handle must leave the sets before the system reuses its number.
+    watch(0);
+    watching_ = false;
+    OBGIOPClientWorker::close();
+}
+
+CORBA_ULong OBGIOPClientWorkerReactive::send_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
+                                                         CORBA_ULong& status, CORBA_Long timeout) {
+    enqueue(buf);
+    return receive_reply(id, buf, swap, status, timeout);
+}
+
+CORBA_ULong OBGIOPClientWorkerReactive::receive_reply(CORBA_ULong id, OBBuffer& buf, bool& swap,
+                                                      CORBA_ULong& status, CORBA_Long timeout) {
+    OBObjVar<OBGIOPClientWorker> self = OBDuplicate(static_cast<OBGIOPClientWorker*>(this));
+    const auto start = std::chrono::steady_clock::now();
+    CORBA_ULong offset = 0;
+    while (!failure_) {
+        offset = take_reply(id, buf, swap, status);
+        if (offset)
+            break;
+        if (timeout < 0) {
+            const bool dispatched = reactor()->dispatch_one(timeout);
+            OB_ASSERT(dispatched);
+            continue;
+        }
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        if (spent.count() > timeout || !reactor()->dispatch_one(timeout))
+            return 0;
+    }
+    raise_failure();
+    OB_ASSERT(offset);
+    return offset;
+}
+
+void OBGIOPClientWorkerReactive::send_nowait(OBBuffer& buf) {
+    OBObjVar<OBGIOPClientWorker> self = OBDuplicate(static_cast<OBGIOPClientWorker*>(this));
+    enqueue(buf);
+    reactor()->dispatch_one(0);
+    raise_failure();
+}
+
+void OBGIOPClientWorkerReactive::on_events(CORBA_Long mask) {
+    // The client may drop this worker during the callback.
+    OBObjVar<OBGIOPClientWorker> self = OBDuplicate(static_cast<OBGIOPClientWorker*>(this));
+    try {
+        if (mask & OBEventRead)
+            read_available();
+    } catch (const CORBA_COMM_FAILURE& failure) {
+        fail(failure);
+        return;
+    }
+    try {
+        if ((mask & OBEventWrite) && !queue_empty())
+            write_available();
+    } catch (const CORBA_COMM_FAILURE& failure) {
+        fail(failure);
+    }
+}
+
+void OBGIOPClientWorkerReactive::read_available() {
+    if (!reading())
+        new_in_buffer();
+    if (!header_in()) {
+        transport_->receive(in_, false);
+        if (header_in())
+            read_message_header();
+    }
+    if (header_in() && !in_->is_full())
+        transport_->receive(in_, false);
+    if (in_->is_full())
+        process_message();
+}
+
+void OBGIOPClientWorkerReactive::write_available() {
+    OCI_Buffer* front = queue_front();
+    transport_->send(front, false);
+    if (!front->is_full())
+        return;
+    pop_front();
+    if (queue_empty())
+        watch(OBEventRead);
+}
+
+void OBGIOPClientWorkerReactive::fail(const CORBA_COMM_FAILURE& failure) {
+    drop();
+    if (!failure_)
+        failure_.reset(new CORBA_COMM_FAILURE(failure));
+}
+
+void OBGIOPClientWorkerReactive::raise_failure() const {
+    if (failure_)
+        throw CORBA_COMM_FAILURE(*failure_);
+}

@@ -1,0 +1,221 @@
+// Client workers: the owner of one connection's transport for a GIOP client.
+// A worker queues outgoing messages and writes them, reads incoming messages
+// (the 12-octet header, then the body it announces) and keeps replies until
+// the request waiting for them collects them by request id.
+//
+// OBGIOPClientWorker reads its socket on the waiting thread itself;
+// OBGIOPClientWorkerReactive lets the process-wide reactor call it and makes
+// the waiting thread drive the reactor. Workers are used from one thread;
+// the request-id counter and the forgotten list are process-wide and
+// unguarded.
+//
+// Any CORBA_COMM_FAILURE met by a worker makes it ask its client to drop it
+// (OBGIOPClient::remove_worker), which closes the transport; the failure is
+// then raised (blocking) or stored and raised by every later wait (reactive).
+// Protocol failures carry COMPLETED_MAYBE and an empty reason.
+#ifndef OB_GIOP_CLIENT_WORKER_H
+#define OB_GIOP_CLIENT_WORKER_H
+
+#include <OB/GIOP.h>
+#include <OB/OCI.h>
+#include <OB/SelectReactor.h>
+
+#include <forward_list>
+#include <memory>
+
+class OBGIOPClient;
+
+// The blocking worker.
+class OBGIOPClientWorker : public OBSimpleRefCount {
+public:
+    // A worker for client (not counted, may be nil; the client detaches the
+    // worker when it lets go of it) over transport, whose reference it takes
+    // over.
+    OBGIOPClientWorker(OBGIOPClient* client, OCI_Transport* transport);
+    ~OBGIOPClientWorker() override;
+
+    // Takes the storage of buf over into a new queued OCI_Buffer (buf is left
+    // empty) behind everything queued before.
+    virtual void enqueue(OBBuffer& buf);
+
+    // Closes the transport; later calls do nothing.
+    virtual void close();
+
+    // The transport (new reference).
+    virtual OCI_Transport* transport();
+
+    // Queues buf (taken over) and sends everything queued, then waits for the
+    // reply to id. On return buf holds the whole Reply; the result is the
+    // offset of the reply body, swap the sender's swap flag and status the
+    // reply status. timeout < 0 waits without limit; otherwise 0 is returned
+    // when timeout ms passed first, leaving unsent octets queued.
+    virtual CORBA_ULong send_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
+                                         CORBA_ULong& status, CORBA_Long timeout);
+
+    // Waits for the reply to id as send_and_receive does. Replies for other
+    // ids read meanwhile are kept. A message left half-read by an earlier
+    // timed wait is continued.
+    virtual CORBA_ULong receive_reply(CORBA_ULong id, OBBuffer& buf, bool& swap,
+                                      CORBA_ULong& status, CORBA_Long timeout);
+
+    // Queues buf (taken over) and writes what the socket takes without
+    // blocking; the rest goes out, in order, before anything queued later.
+    virtual void send_nowait(OBBuffer& buf);
+
+    // The counter's value, then increments it (the first id is 0).
+    static CORBA_ULong next_request_id();
+
+    // Appends id to the forgotten list: its reply will be read and dropped.
+    static void forget_request(CORBA_ULong id);
+
+    // True while id is in the forgotten list.
+    static bool is_forgotten(CORBA_ULong id);
+
+    // If a reply to id is stored: moves the whole message into buf, sets
+    // swap and status, forgets the entry and returns the body's offset
+    // (at least 12). Otherwise 0 and nothing changes.
+    CORBA_ULong take_reply(CORBA_ULong id, OBBuffer& buf, bool& swap, CORBA_ULong& status);
+
+    // Starts a message: a new 12-octet in-buffer at position 0.
+    void new_in_buffer();
+
+    // Decodes the header in the in-buffer's first 12 octets and grows the
+    // in-buffer to 12 + size. CORBA_COMM_FAILURE minor OBMinorNoGIOP without
+    // the magic; minor OBMinorRecv (COMPLETED_MAYBE, with a reason) for a
+    // size above OBGIOPMaxMessageSize or one that cannot be allocated. After
+    // a failure the in-buffer is nil.
+    void read_message_header();
+
+    // Handles the complete message in the in-buffer (which becomes nil):
+    // keeps a Reply, drops one whose id was forgotten (taking the id out of
+    // the list), and raises CORBA_COMM_FAILURE, COMPLETED_MAYBE, for anything
+    // else: minor OBMinorUnknownMessage (type above 6), OBMinorWrongMessage
+    // (Request, CancelRequest, LocateRequest, LocateReply, or a Reply whose
+    // header cannot be read), OBMinorCloseConnection, OBMinorMessageError.
+    void process_message();
+
+    // Called by the client when it lets go of the worker: failures are no
+    // longer reported to it.
+    void detach() { client_ = nullptr; }
+
+protected:
+    // Removes this worker from its client (if still attached) and closes the
+    // transport.
+    void drop();
+
+    // True when every queued octet has gone out.
+    bool queue_empty() const { return queue_.length() == 0; }
+
+    // Number of queued buffers.
+    CORBA_ULong queue_length() const { return queue_.length(); }
+
+    // The buffer being written; the queue must not be empty.
+    OCI_Buffer* queue_front() const { return queue_[0].in(); }
+
+    // Removes the front buffer from the queue.
+    void pop_front() { queue_.remove(0); }
+
+    // True while the in-buffer holds the start of a message.
+    bool reading() const { return !CORBA_is_nil(in_.in()); }
+
+    // True once the in-buffer holds the 12 header octets (header decoded).
+    bool header_in() const { return in_->pos >= OBGIOPHeaderSize; }
+
+    OBObjVar<OCI_Transport> transport_;
+    OBObjVar<OCI_Buffer> in_;  // message being received, nil between messages
+
+private:
+    // One stored reply: the whole message and where its body starts.
+    struct Reply {
+        Reply(CORBA_ULong i, bool s, CORBA_ULong st, CORBA_ULong off)
+            : id(i), swap(s), status(st), offset(off) {}
+        CORBA_ULong id;
+        OBBuffer message;
+        bool swap;
+        CORBA_ULong status;
+        CORBA_ULong offset;
+    };
+
+    // Grows the in-buffer to hold a body of size octets behind the header.
+    void grow_in_buffer(CORBA_ULong size);
+
+    // Stores the Reply in message (taken over), unless its id was forgotten.
+    void keep_reply(OBBuffer& message, bool swap);
+
+    // receive_reply without limit / with a limit of timeout ms.
+    CORBA_ULong receive_blocking(CORBA_ULong id, OBBuffer& buf, bool& swap, CORBA_ULong& status);
+    CORBA_ULong receive_timed(CORBA_ULong id, OBBuffer& buf, bool& swap, CORBA_ULong& status,
+                              CORBA_Long timeout);
+
+    // Writes the whole queue, blocking; sends with a limit of timeout ms and
+    // returns the time left, or -1 when it ran out.
+    void send_queue_blocking();
+    CORBA_Long send_queue_timed(CORBA_Long timeout);
+
+    OBGIOPClient* client_;             // owner; nil once detached
+    bool closed_;                      // close() has been called
+    OBObjSeq<OCI_Buffer> queue_;       // outgoing messages, front being written
+    OBGIOPMessageHeader header_;       // header of the message in in_
+    std::forward_list<Reply> replies_; // newest first
+};
+
+// The reactive worker: registered with the reactor for reading from its
+// construction to its destruction, and for writing while something is queued.
+class OBGIOPClientWorkerReactive : public OBGIOPClientWorker, public OBEventHandler {
+public:
+    // As the blocking worker; registers for reading. The transport's handle
+    // must be valid.
+    OBGIOPClientWorkerReactive(OBGIOPClient* client, OCI_Transport* transport);
+    // Unregisters from the reactor.
+    ~OBGIOPClientWorkerReactive() override;
+
+    // Queues buf; registers for writing too when it is the only queued buffer.
+    void enqueue(OBBuffer& buf) override;
+
+    // Stops watching the socket, then closes the transport.
+    void close() override;
+
+    // Queues buf, then drives the reactor until the reply to id has come.
+    CORBA_ULong send_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap, CORBA_ULong& status,
+                                 CORBA_Long timeout) override;
+
+    // Drives the reactor (at most timeout ms when timeout >= 0; 0 when it ran
+    // out) until the reply to id is stored, then takes it. Once a callback
+    // has failed, raises a copy of the stored CORBA_COMM_FAILURE.
+    CORBA_ULong receive_reply(CORBA_ULong id, OBBuffer& buf, bool& swap, CORBA_ULong& status,
+                              CORBA_Long timeout) override;
+
+    // Queues buf and runs one reactor pass without waiting; raises the
+    // stored failure if there is one.
+    void send_nowait(OBBuffer& buf) override;
+
+    // Reads what has arrived (readable) or writes the front buffer
+    // (writable). A CORBA_COMM_FAILURE drops the worker and is stored (the
+    // first one only) instead of propagating.
+    void on_events(CORBA_Long mask) override;
+
+    // Nothing to do: the client never runs the reactor's loop.
+    void on_reactor_stop() override {}
+
+private:
+    // Reads the next part of the incoming message without blocking.
+    void read_available();
+
+    // Writes the front buffer without blocking.
+    void write_available();
+
+    // Drops the worker and keeps the first failure.
+    void fail(const CORBA_COMM_FAILURE& failure);
+
+    // Raises a copy of the stored failure, if any.
+    void raise_failure() const;
+
+    // Watches the socket for the events in mask, unless closed.
+    void watch(CORBA_Long mask);
+
+    OBSocketHandle handle_;                         // the transport's socket
+    bool watching_;                                 // false once closed
+    std::unique_ptr<CORBA_COMM_FAILURE> failure_;   // first failure, nil while healthy
+};
+
+#endif

@@ -1,0 +1,518 @@
+// The GIOP client against a scripted peer on loopback, in both concurrency
+// models: the bytes of a Request, every reply status, replies in the other
+// byte order, in small segments or for other ids first, time-outs with late
+// replies, one-way and deferred requests, and every kind of broken peer,
+// each followed by a request that must reconnect.
+#include "ScriptedPeer.h"
+
+#include <OB/GIOPClient.h>
+#include <OB/OCI_IIOP_impl.h>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+namespace {
+
+// One start of the socket library for the whole run: clients stay in the
+// process-wide client list, with their sockets, until exit.
+SocketLibrary sockets;
+
+const Bytes Key = {'k', 'e', 'y', '1'};
+
+// The peer's answer to an argument; differs from the argument.
+CORBA_ULong answer(CORBA_ULong arg) { return arg * 3 + 1; }
+
+// Reads a request with one unsigned long argument and replies with its answer.
+PeerRequest echo(PeerSocket& s, bool bigEndian = false) {
+    PeerRequest r = s.readRequest();
+    const bool big = (r.message[6] & 1) == 0;
+    const CORBA_ULong arg = GiopReader(r.message, r.argsOffset, big).ulong();
+    s.send(replyWithValue(r.id, answer(arg), bigEndian));
+    return r;
+}
+
+// How a request ended.
+struct Outcome {
+    OBBuffer buf;
+    CORBA_ULong offset = 0;
+    bool swap = false;
+    bool user = true;     // set, so that the client must clear them
+    bool forward = true;
+};
+
+// A GIOP client over an IIOP connector to 127.0.0.1:port and one object
+// reference that uses it.
+class TestClient {
+public:
+    explicit TestClient(CORBA_UShort port, const Bytes& key = Key)
+        : client_(new OBGIOPClient(new OCI_IIOP_Connector_impl("127.0.0.1", port))),
+          obj_(new CORBA_Object) {
+        obj_->ior = loopbackIor(port, key);
+        obj_->client = OBDuplicate(client_.in());
+    }
+
+    OBGIOPClient* client() { return client_.in(); }
+    CORBA_Object* obj() { return obj_.in(); }
+
+    // A request buffer for op with one unsigned long argument.
+    void fill(const char* op, CORBA_ULong arg, OBBuffer& buf) {
+        const CORBA_ULong start = client_->prepare(obj_, op);
+        CORBA_ULong count = start;
+        OBCount(arg, count);
+        buf.alloc(count);
+        CORBA_Octet* cursor = buf.data + start;
+        OBWrite(arg, cursor);
+    }
+
+    void call(const char* op, CORBA_ULong arg, Outcome& out, CORBA_Long timeout = -1) {
+        fill(op, arg, out.buf);
+        out.offset = client_->request(obj_, op, out.buf, out.swap, out.user, out.forward, timeout);
+    }
+
+    // A call that must end normally; its unsigned long result.
+    CORBA_ULong value(CORBA_ULong arg, CORBA_Long timeout = -1) {
+        Outcome out;
+        call("compute", arg, out, timeout);
+        EXPECT_FALSE(out.user);
+        EXPECT_FALSE(out.forward);
+        return resultOf(out);
+    }
+
+    static CORBA_ULong resultOf(Outcome& out) {
+        OBInCursor in = OBMakeInCursor(out.buf, out.offset);
+        CORBA_ULong v = 0;
+        OBRead(v, in, out.swap);
+        return v;
+    }
+
+private:
+    OBObjVar<OBGIOPClient> client_;
+    OBObjVar<CORBA_Object> obj_;
+};
+
+class GiopClientTest : public ::testing::TestWithParam<OBConcurrencyModelKind> {
+protected:
+    void SetUp() override { OBConcurrencyModel = GetParam(); }
+    void TearDown() override { OBConcurrencyModel = OBBlockingModel; }
+};
+
+std::string modelName(OBConcurrencyModelKind m) { return m == OBReactiveModel ? "Reactive" : "Blocking"; }
+
+// --- the Request ------------------------------------------------------------
+
+TEST_P(GiopClientTest, RequestCarriesTheExactHeadersInFrontOfTheArguments) {
+    PeerRequest seen;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        seen = s.readRequest();
+        s.send(replyWithValue(seen.id, 7));
+    });
+    TestClient c(peer.port());
+    const CORBA_ULong start = c.client()->prepare(c.obj(), "addNode");
+    ASSERT_EQ(start, 48u);
+    CORBA_ULong count = start;
+    OBCount(CORBA_Double(1.5), count);
+    OBCount(CORBA_Double(-2.0), count);
+    OBBuffer buf(count);
+    CORBA_Octet* cursor = buf.data + start;
+    OBWrite(CORBA_Double(1.5), cursor);
+    OBWrite(CORBA_Double(-2.0), cursor);
+    bool swap = true, user = true, forward = true;
+    const CORBA_ULong offset = c.client()->request(c.obj(), "addNode", buf, swap, user, forward, -1);
+    ASSERT_EQ(peer.finish(), "");
+
+    GiopMessage expected(OBNativeByteOrder() == 0);
+    expected.ulong(0).ulong(seen.id).octet(1).octet(0).octet(0).octet(0).octets(Key);
+    expected.string("addNode").ulong(0).dbl(1.5).dbl(-2.0);
+    EXPECT_EQ(seen.message, expected.finish(0));
+    EXPECT_EQ(seen.argsOffset, 48u);
+
+    EXPECT_EQ(offset, 24u);
+    EXPECT_EQ(buf.len, 28u);  // the whole Reply came back into the caller's buffer
+    EXPECT_FALSE(swap);
+    EXPECT_FALSE(user);
+    EXPECT_FALSE(forward);
+}
+
+TEST_P(GiopClientTest, PrepareCountsTheKeyAndOperationAlignment) {
+    ScriptedPeer peer([](ScriptedPeer&) {});
+    TestClient five(peer.port(), Bytes{1, 2, 3, 4, 5});
+    // 12 + 4 + 4 + 1 + 3 = 24; key 4 + 5 = 33; pad to 36, op 4 + 2 = 42;
+    // pad to 44, principal 4 = 48.
+    EXPECT_EQ(five.client()->prepare(five.obj(), "x"), 48u);
+    TestClient one(peer.port(), Bytes{9});
+    // key ends at 29; op "ab" 32 + 4 + 3 = 39; principal at 40 + 4 = 44.
+    EXPECT_EQ(one.client()->prepare(one.obj(), "ab"), 44u);
+    EXPECT_EQ(peer.finish(), "");
+}
+
+TEST_P(GiopClientTest, EmptyObjectKeyIsAnInvalidReferenceAndConnectsNothing) {
+    ScriptedPeer peer([](ScriptedPeer&) {});
+    TestClient c(peer.port(), Bytes{});
+    try {
+        c.client()->prepare(c.obj(), "op");
+        FAIL() << "prepare accepted an empty key";
+    } catch (const CORBA_INV_OBJREF& e) {
+        EXPECT_EQ(e.minor(), 0u);
+        EXPECT_EQ(e.completed(), CORBA_COMPLETED_NO);
+    }
+    OBBuffer buf(64);
+    bool swap, user, forward;
+    EXPECT_THROW(c.client()->request(c.obj(), "op", buf, swap, user, forward, -1), CORBA_INV_OBJREF);
+    EXPECT_THROW(c.client()->request_oneway(c.obj(), "op", buf), CORBA_INV_OBJREF);
+    EXPECT_EQ(peer.finish(), "");
+}
+
+TEST_P(GiopClientTest, OneWayRequestExpectsNoResponseAndKeepsTheConnection) {
+    PeerRequest oneway, twoway;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        oneway = s.readRequest();
+        twoway = echo(s);
+    });
+    TestClient c(peer.port());
+    OBBuffer buf;
+    c.fill("notify", 5, buf);
+    c.client()->request_oneway(c.obj(), "notify", buf);
+    EXPECT_EQ(buf.len, 0u);  // the storage went to the worker
+    EXPECT_EQ(c.value(6), answer(6));
+    ASSERT_EQ(peer.finish(), "");
+    EXPECT_EQ(oneway.responseExpected, 0);
+    EXPECT_EQ(oneway.op, "notify");
+    EXPECT_EQ(oneway.key, Key);
+    EXPECT_EQ(twoway.responseExpected, 1);
+    EXPECT_EQ(twoway.id, oneway.id + 1);
+}
+
+// --- reply statuses -----------------------------------------------------------
+
+TEST_P(GiopClientTest, LocationForwardSetsForwardAndPointsAtTheIor) {
+    ScriptedPeer peer([](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        PeerRequest r = s.readRequest();
+        GiopMessage m = replyHeader(r.id, 3);
+        m.string("IDL:Forwarded:1.0").ulong(1).ulong(0).octets(Bytes{1, 0, 0, 0});
+        s.send(m.finish(1));
+    });
+    TestClient c(peer.port());
+    Outcome out;
+    c.call("find", 1, out);
+    EXPECT_TRUE(out.forward);
+    EXPECT_FALSE(out.user);
+    IOP_IOR ior;
+    OBInCursor in = OBMakeInCursor(out.buf, out.offset);
+    OBRead(ior, in, out.swap);
+    EXPECT_STREQ(ior.type_id.in(), "IDL:Forwarded:1.0");
+    ASSERT_EQ(ior.profiles.length(), 1u);
+    EXPECT_EQ(ior.profiles[0].profile_data.length(), 4u);
+    EXPECT_EQ(peer.finish(), "");
+}
+
+TEST_P(GiopClientTest, UserExceptionSetsTheFlagAndLeavesTheBody) {
+    ScriptedPeer peer([](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        PeerRequest r = s.readRequest();
+        s.send(replyHeader(r.id, 1, true).string("IDL:Test/Oops:1.0").finish(1));
+    });
+    TestClient c(peer.port());
+    Outcome out;
+    c.call("risky", 1, out);
+    EXPECT_TRUE(out.user);
+    EXPECT_FALSE(out.forward);
+    EXPECT_TRUE(out.swap);
+    CORBA_String_var id;
+    OBInCursor in = OBMakeInCursor(out.buf, out.offset);
+    OBRead(id, in, out.swap);
+    EXPECT_STREQ(id.in(), "IDL:Test/Oops:1.0");
+    EXPECT_EQ(peer.finish(), "");
+}
+
+TEST_P(GiopClientTest, SystemExceptionIsRaisedAsItsClassAndTheConnectionStays) {
+    ScriptedPeer peer([](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        PeerRequest r = s.readRequest();
+        GiopMessage m = replyHeader(r.id, 2, true);
+        m.string("IDL:omg.org/CORBA/OBJECT_NOT_EXIST:1.0").ulong(7).ulong(0);
+        s.send(m.finish(1));
+        echo(s);
+    });
+    TestClient c(peer.port());
+    try {
+        c.value(1);
+        FAIL() << "no exception";
+    } catch (const CORBA_OBJECT_NOT_EXIST& e) {
+        EXPECT_EQ(e.minor(), 7u);
+        EXPECT_EQ(e.completed(), CORBA_COMPLETED_YES);
+    }
+    EXPECT_EQ(c.value(2), answer(2));
+    EXPECT_EQ(peer.finish(), "");
+}
+
+TEST_P(GiopClientTest, UndefinedReplyStatusReturnsTheOffsetWithoutFlags) {
+    ScriptedPeer peer([](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        PeerRequest r = s.readRequest();
+        s.send(replyHeader(r.id, 9).ulong(44).finish(1));
+    });
+    TestClient c(peer.port());
+    Outcome out;
+    c.call("odd", 1, out);
+    EXPECT_FALSE(out.user);
+    EXPECT_FALSE(out.forward);
+    EXPECT_EQ(TestClient::resultOf(out), 44u);
+    EXPECT_EQ(peer.finish(), "");
+}
+
+// --- awkward but valid replies ------------------------------------------------
+
+TEST_P(GiopClientTest, BigEndianReplyIsReadWithSwapping) {
+    ScriptedPeer peer([](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        PeerRequest r = s.readRequest();
+        // A service context in front tests that it is skipped in that order too.
+        s.send(replyHeader(r.id, 0, true, true).ulong(0x01020304).finish(1));
+    });
+    TestClient c(peer.port());
+    Outcome out;
+    c.call("compute", 1, out);
+    EXPECT_TRUE(out.swap);
+    EXPECT_FALSE(out.user);
+    EXPECT_FALSE(out.forward);
+    EXPECT_EQ(TestClient::resultOf(out), 0x01020304u);
+    EXPECT_EQ(peer.finish(), "");
+}
+
+TEST_P(GiopClientTest, ReplyInManySmallSegmentsIsReassembled) {
+    ScriptedPeer peer([](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        PeerRequest r = s.readRequest();
+        s.sendInPieces(replyHeader(r.id, 0, false, true).ulong(0xCAFE).finish(1), 3);
+        r = s.readRequest();
+        s.sendInPieces(replyWithValue(r.id, 0xBEEF, true), 1);
+    });
+    TestClient c(peer.port());
+    EXPECT_EQ(c.value(1), 0xCAFEu);
+    EXPECT_EQ(c.value(2), 0xBEEFu);
+    EXPECT_EQ(peer.finish(), "");
+}
+
+TEST_P(GiopClientTest, RepliesForOtherIdsFirstAreSetAside) {
+    ScriptedPeer peer([](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        PeerRequest r = s.readRequest();
+        s.send(replyWithValue(0xFFFFFF01u, 1));
+        s.send(replyWithValue(0xFFFFFF02u, 2, true));
+        s.send(replyWithValue(r.id, answer(5)));
+    });
+    TestClient c(peer.port());
+    EXPECT_EQ(c.value(5), answer(5));
+    EXPECT_EQ(peer.finish(), "");
+}
+
+TEST_P(GiopClientTest, DeferredRepliesInOppositeOrderMeetTheirIds) {
+    ScriptedPeer peer([](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        PeerRequest a = s.readRequest();
+        PeerRequest b = s.readRequest();
+        if (!p.go.wait())
+            throw std::runtime_error("peer: not told to reply");
+        s.send(replyWithValue(b.id, 20));
+        s.send(replyWithValue(a.id, 10));
+    });
+    TestClient c(peer.port());
+    OBBuffer first, second;
+    c.fill("first", 1, first);
+    c.fill("second", 2, second);
+    CORBA_ULong idA = 0, idB = 0;
+    c.client()->send_deferred(c.obj(), "first", first, idA);
+    c.client()->send_deferred(c.obj(), "second", second, idB);
+    EXPECT_EQ(idB, idA + 1);
+
+    Outcome out;
+    EXPECT_EQ(c.client()->poll_deferred(idA, out.buf, out.swap, out.user, out.forward), 0u);
+    peer.go.raise();
+    out.offset = c.client()->receive_deferred(idA, out.buf, out.swap, out.user, out.forward, -1);
+    EXPECT_EQ(TestClient::resultOf(out), 10u);
+    Outcome other;
+    other.offset = c.client()->receive_deferred(idB, other.buf, other.swap, other.user, other.forward, -1);
+    EXPECT_EQ(TestClient::resultOf(other), 20u);
+    EXPECT_FALSE(other.user);
+    EXPECT_FALSE(other.forward);
+    EXPECT_EQ(peer.finish(), "");
+}
+
+// --- time-outs ----------------------------------------------------------------
+
+TEST_P(GiopClientTest, TimeOutRaisesNoResponseAndTheLateReplyIsDropped) {
+    for (CORBA_Long timeout : {0, 30}) {
+        SCOPED_TRACE(timeout);
+        PeerRequest late, next;
+        ScriptedPeer peer([&](ScriptedPeer& p) {
+            PeerSocket s = p.accept();
+            late = s.readRequest();
+            if (!p.go.wait())
+                throw std::runtime_error("peer: not told to reply");
+            s.send(replyWithValue(late.id, 666));
+            next = echo(s);
+            echo(s);
+        });
+        TestClient c(peer.port());
+        // The late request takes the id after this one.
+        const CORBA_ULong lateId = OBGIOPClientWorker::next_request_id() + 1;
+        Outcome out;
+        c.fill("slow", 1, out.buf);
+        try {
+            c.client()->request(c.obj(), "slow", out.buf, out.swap, out.user, out.forward, timeout);
+            FAIL() << "the reply cannot have come";
+        } catch (const CORBA_NO_RESPONSE& e) {
+            EXPECT_EQ(e.minor(), 0u);
+            EXPECT_EQ(e.completed(), CORBA_COMPLETED_NO);
+            EXPECT_STREQ(e.reason(), "");
+        }
+        EXPECT_TRUE(OBGIOPClientWorker::is_forgotten(lateId));
+        peer.go.raise();
+        EXPECT_EQ(c.value(2), answer(2));
+        EXPECT_FALSE(OBGIOPClientWorker::is_forgotten(lateId));
+        EXPECT_EQ(c.value(3, 5000), answer(3));  // same connection: the peer accepts once
+        ASSERT_EQ(peer.finish(), "");
+        EXPECT_EQ(late.id, lateId);
+        EXPECT_EQ(next.id, lateId + 1);
+    }
+}
+
+// --- connection failures --------------------------------------------------------
+
+// One way for a peer to break the connection after reading a request.
+struct Misbehaviour {
+    const char* name;
+    void (*act)(PeerSocket& s, const PeerRequest& r);
+    bool peerCloses;
+    CORBA_ULong minor;
+    CORBA_CompletionStatus completed;
+};
+
+void PrintTo(const Misbehaviour& m, std::ostream* os) { *os << m.name; }
+
+const Misbehaviour Misbehaviours[] = {
+    {"CloseConnection", [](PeerSocket& s, const PeerRequest&) { s.send(GiopMessage().finish(5)); },
+     false, OBMinorCloseConnection, CORBA_COMPLETED_MAYBE},
+    {"BigEndianMessageError", [](PeerSocket& s, const PeerRequest&) { s.send(GiopMessage(true).finish(6)); },
+     false, OBMinorMessageError, CORBA_COMPLETED_MAYBE},
+    {"RequestToTheClient",
+     [](PeerSocket& s, const PeerRequest& r) { s.send(GiopMessage().ulong(0).ulong(r.id).octet(1).finish(0)); },
+     false, OBMinorWrongMessage, CORBA_COMPLETED_MAYBE},
+    {"LocateReply",
+     [](PeerSocket& s, const PeerRequest& r) { s.send(GiopMessage().ulong(r.id).ulong(1).finish(4)); },
+     false, OBMinorWrongMessage, CORBA_COMPLETED_MAYBE},
+    {"MessageType9", [](PeerSocket& s, const PeerRequest&) { s.send(GiopMessage().ulong(0).finish(9)); },
+     false, OBMinorUnknownMessage, CORBA_COMPLETED_MAYBE},
+    {"NoMagic",
+     [](PeerSocket& s, const PeerRequest& r) {
+         Bytes b = replyWithValue(r.id, 1);
+         b[3] = 'Q';
+         s.send(b);
+     },
+     false, OBMinorNoGIOP, CORBA_COMPLETED_MAYBE},
+    {"HugeAnnouncedSize", [](PeerSocket& s, const PeerRequest&) { s.send(GiopMessage().finish(1, 0xFFFFFFF0u)); },
+     false, OBMinorRecv, CORBA_COMPLETED_MAYBE},
+    {"ReplyHeaderCutShort", [](PeerSocket& s, const PeerRequest&) { s.send(GiopMessage().ulong(3).finish(1)); },
+     false, OBMinorWrongMessage, CORBA_COMPLETED_MAYBE},
+    {"ClosesMidBody",
+     [](PeerSocket& s, const PeerRequest& r) {
+         Bytes b = replyWithValue(r.id, 1);
+         s.send(Bytes(b.begin(), b.begin() + 17));
+         s.close();
+     },
+     true, OBMinorRecvZero, CORBA_COMPLETED_NO},
+    {"ClosesBeforeReplying", [](PeerSocket& s, const PeerRequest&) { s.close(); }, true, OBMinorRecvZero,
+     CORBA_COMPLETED_NO},
+};
+
+class GiopFailureTest : public ::testing::TestWithParam<std::tuple<OBConcurrencyModelKind, Misbehaviour>> {
+protected:
+    void SetUp() override { OBConcurrencyModel = std::get<0>(GetParam()); }
+    void TearDown() override { OBConcurrencyModel = OBBlockingModel; }
+};
+
+TEST_P(GiopFailureTest, FailureDropsTheConnectionAndTheNextRequestReconnects) {
+    const Misbehaviour m = std::get<1>(GetParam());
+    ScriptedPeer peer([m](ScriptedPeer& p) {
+        PeerSocket first = p.accept();
+        PeerRequest r = first.readRequest();
+        m.act(first, r);
+        if (!m.peerCloses && !first.waitClosed())
+            throw std::runtime_error("peer: the client kept the broken connection");
+        PeerSocket second = p.accept();
+        echo(second);
+    });
+    TestClient c(peer.port());
+    try {
+        c.value(1);
+        FAIL() << "the broken reply was accepted";
+    } catch (const CORBA_COMM_FAILURE& e) {
+        EXPECT_EQ(e.minor(), m.minor);
+        EXPECT_EQ(e.completed(), m.completed);
+    }
+    EXPECT_EQ(c.value(2), answer(2));
+    EXPECT_EQ(peer.finish(), "");
+}
+
+TEST_P(GiopClientTest, PeerClosingWhileIdleFailsTheNextRequestOnly) {
+    ScriptedPeer peer([](ScriptedPeer& p) {
+        PeerSocket first = p.accept();
+        echo(first);
+        first.close();
+        p.ready.raise();
+        PeerSocket second = p.accept();
+        echo(second);
+    });
+    TestClient c(peer.port());
+    EXPECT_EQ(c.value(1), answer(1));
+    ASSERT_TRUE(peer.ready.wait());
+    {
+        OBObjVar<OCI_Transport> t = c.client()->transport();
+        ASSERT_TRUE(waitReadable(t->handle()));  // the end of stream has arrived
+    }
+    try {
+        c.value(2);
+        FAIL() << "the closed connection was used";
+    } catch (const CORBA_COMM_FAILURE& e) {
+        if (GetParam() == OBReactiveModel)
+            EXPECT_EQ(e.minor(), OBMinorRecvZero);  // noticed by the reactor before sending
+        else  // the send may still pass; the receive then sees the end or the reset
+            EXPECT_TRUE(e.minor() == OBMinorRecv || e.minor() == OBMinorSend || e.minor() == OBMinorRecvZero)
+                << e.minor();
+    }
+    EXPECT_EQ(c.value(3), answer(3));
+    EXPECT_EQ(peer.finish(), "");
+}
+
+TEST_P(GiopClientTest, RefusedConnectionLeavesTheClientWithoutWorker) {
+    CORBA_UShort port = 0;
+    openListener(port);  // closed at once: nothing listens on port any more
+    TestClient c(port);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            c.value(1);
+            FAIL() << "connected to a closed port";
+        } catch (const CORBA_COMM_FAILURE& e) {
+            EXPECT_EQ(e.minor(), OBMinorConnect);
+            EXPECT_EQ(e.completed(), CORBA_COMPLETED_NO);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, GiopClientTest, ::testing::Values(OBBlockingModel, OBReactiveModel),
+                         [](const ::testing::TestParamInfo<OBConcurrencyModelKind>& info) {
+                             return modelName(info.param);
+                         });
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, GiopFailureTest,
+    ::testing::Combine(::testing::Values(OBBlockingModel, OBReactiveModel), ::testing::ValuesIn(Misbehaviours)),
+    [](const ::testing::TestParamInfo<std::tuple<OBConcurrencyModelKind, Misbehaviour>>& info) {
+        return modelName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
+    });
+
+}  // namespace
