@@ -84,10 +84,14 @@ int serve(const standin::Options& options)
     log = standin::CallLog(options.callsFile);
 
   OrbHolder orb(orbArguments(options));
-  CORBA::Object_var rootObject = orb.get()->resolve_initial_references("RootPOA");
-  PortableServer::POA_var poa = PortableServer::POA::_narrow(rootObject);
+  // omniORB's INS POA gives the object the fixed key "StavaController", so
+  // a stand-in restarted on the same port serves the references of the
+  // previous run, as a persistent application would.
+  CORBA::Object_var insObject = orb.get()->resolve_initial_references("omniINSPOA");
+  PortableServer::POA_var poa = PortableServer::POA::_narrow(insObject);
   PortableServer::Servant_var<standin::Controller> servant = new standin::Controller(log);
-  PortableServer::ObjectId_var id = poa->activate_object(servant);
+  PortableServer::ObjectId_var id = PortableServer::string_to_ObjectId("StavaController");
+  poa->activate_object_with_id(id.in(), servant);
   CORBA::Object_var reference = poa->id_to_reference(id.in());
   PortableServer::POAManager_var manager = poa->the_POAManager();
   manager->activate();
