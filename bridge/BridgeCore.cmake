@@ -1,0 +1,10 @@
+# The bridge's portable pieces: registry-script parser, log, reference file,
+# command-line switches and the controller seam. Included by the bridge's own
+# build and, natively, by its tests.
+add_library(bridge_core STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/Controller.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Log.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReferenceFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RegScript.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ServerSwitch.cpp)
+target_include_directories(bridge_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})

@@ -1,0 +1,170 @@
+// Process entry of the bridge: registration switches, start-up, the message
+// loop that serves COM, and shutdown in a fixed order.
+#include "BridgeModule.h"
+#include "BridgeSettings.h"
+#include "ClassObjectRegistration.h"
+#include "ComApartment.h"
+#include "ControllerFactory.h"
+#include "Log.h"
+#include "ReferenceFile.h"
+#include "ServerRegistration.h"
+#include "ServerSwitch.h"
+#include "resource.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <memory>
+#include <new>
+#include <string>
+
+namespace {
+
+// Capacity of the reference text: 999 characters plus the terminator.
+constexpr std::size_t kReferenceCapacity = 1000;
+
+// Keeps the process-wide controller published while it lives; held until the
+// very end of the main routine.
+class PublishedController {
+public:
+    ~PublishedController() { SetProcessController(nullptr); }
+    void reset(std::unique_ptr<BridgeController> controller) {
+        controller_ = std::move(controller);
+        SetProcessController(controller_.get());
+    }
+    BridgeController* get() const noexcept { return controller_.get(); }
+
+private:
+    std::unique_ptr<BridgeController> controller_;
+};
+
+// Closes the process-wide log when the main routine ends.
+class LogSession {
+public:
+    LogSession() = default;
+    ~LogSession() { BridgeLog().close(); }
+    LogSession(const LogSession&) = delete;
+    LogSession& operator=(const LogSession&) = delete;
+};
+
+// Handles a registration switch; returns the exit code.
+HRESULT RunServerSwitch(ServerSwitch request) {
+    const bool registering = request == ServerSwitch::Register;
+    // The application identity's result is not examined, as with the class's.
+    UpdateRegistryFromResource(IDR_STAVAAUTOMATIONBRIDGE, registering);
+    return registering ? RegisterServer() : UnregisterServer();
+}
+
+// Starts the ORB; on failure returns null and leaves the reason in `failure`.
+std::unique_ptr<ControllerConnector> StartConnector(std::string& failure) {
+    try {
+        return StartControllerConnector();
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    return nullptr;
+}
+
+// Reads the first word of `file` and turns it into the controller. Every
+// failure leaves the result null and is logged; a nil reference is not.
+std::unique_ptr<BridgeController> ConnectFromReference(ReferenceFile& file,
+                                                       const BridgePaths& paths,
+                                                       ControllerConnector* connector) {
+    Log& log = BridgeLog();
+    char reference[kReferenceCapacity];
+    const WordRead read = file.readFirstWord(reference, sizeof reference);
+    log.line(std::string("stv is '") + reference + "'");
+    if (read == WordRead::TooLong) {
+        log.line("reference longer than 999 characters ignored");
+        return nullptr;
+    }
+    if (read == WordRead::Empty) {
+        log.line(std::string("ref-file '") + paths.referenceFile + "' holds no reference");
+        return nullptr;
+    }
+    if (connector == nullptr)
+        return nullptr;
+    try {
+        return connector->connect(reference);
+    } catch (const std::exception& e) {
+        log.line(std::string("reference not converted: ") + e.what());
+    }
+    return nullptr;
+}
+
+// Serves COM requests until the module posts the quit message.
+void ServeUntilQuit() {
+    ClassObjectRegistration registration;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0)
+        DispatchMessageA(&message);
+    registration.revoke();
+}
+
+// The final unlock; a failure is logged and shutdown goes on.
+void UnlockController(BridgeController& controller) {
+    try {
+        controller.unlock();
+    } catch (const std::exception& e) {
+        BridgeLog().line(std::string("unlock failed: ") + e.what());
+    } catch (...) {
+        BridgeLog().line("unlock failed");
+    }
+}
+
+int RunBridge(HINSTANCE instance) {
+    const char* commandLine = GetCommandLineA();
+    PublishedController controller;
+    LogSession logSession;
+    ReferenceFile referenceFile;
+    ComApartment com;
+    TheModule().init(instance, GetCurrentThreadId());
+
+    bool run = true;
+    HRESULT exitCode = S_OK;
+    const ServerSwitch request = ScanServerSwitch(
+        commandLine, [](const char* a, const char* b) { return lstrcmpiA(a, b); });
+    if (request != ServerSwitch::None) {
+        exitCode = RunServerSwitch(request);
+        run = false;
+    }
+
+    std::string orbFailure;
+    std::unique_ptr<ControllerConnector> connector = StartConnector(orbFailure);
+
+    BridgePaths paths;
+    ReadBridgePaths(paths);
+
+    Log& log = BridgeLog();
+    if (log.open(paths.logFile))
+        log.line("bridge startup", false);
+    if (!orbFailure.empty())
+        log.line("ORB not initialised: " + orbFailure);
+
+    if (referenceFile.open(paths.referenceFile))
+        controller.reset(ConnectFromReference(referenceFile, paths, connector.get()));
+    else
+        log.line(std::string("ref-file '") + paths.referenceFile + "' not opened");
+
+    if (run)
+        ServeUntilQuit();
+
+    if (controller.get() != nullptr)
+        UnlockController(*controller.get());
+    connector.reset();
+    log.line("bridge shutdown");
+    com.leave();
+    referenceFile.close();
+    log.close();
+    return static_cast<int>(exitCode);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    try {
+        return RunBridge(instance);
+    } catch (const std::bad_alloc&) {
+        return static_cast<int>(E_OUTOFMEMORY);
+    }
+}

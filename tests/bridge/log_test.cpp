@@ -1,0 +1,79 @@
+// The bridge's log: buffered lines, flushes, and a log that did not open.
+#include "Log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+#ifdef _WIN32
+const char* const kLineEnd = "\r\n";
+#else
+const char* const kLineEnd = "\n";
+#endif
+
+class LogTest : public ::testing::Test {
+protected:
+    void TearDown() override { std::remove(path.c_str()); }
+    std::string path = ::testing::TempDir() + "bridge_log_test.log";
+};
+
+TEST_F(LogTest, UnflushedLineWaitsForTheNextFlush) {
+    {
+        std::ofstream old(path);
+        old << "old content that must be truncated\n";
+    }
+    Log log;
+    ASSERT_TRUE(log.open(path.c_str()));
+    log.line("bridge startup", false);
+    EXPECT_EQ("", Contents(path));
+    log.line("stv is 'IOR:00'");
+    const std::string e = kLineEnd;
+    EXPECT_EQ("bridge startup" + e + "stv is 'IOR:00'" + e, Contents(path));
+    log.line("bridge shutdown");
+    log.close();
+    EXPECT_EQ("bridge startup" + e + "stv is 'IOR:00'" + e + "bridge shutdown" + e,
+              Contents(path));
+    EXPECT_FALSE(log.usable());
+}
+
+TEST_F(LogTest, BufferHolds512Bytes) {
+    Log log;
+    ASSERT_TRUE(log.open(path.c_str()));
+    log.line(std::string(400, 'x'), false);
+    EXPECT_EQ("", Contents(path));
+    log.line(std::string(400, 'y'), false);
+    // The second line overflowed the buffer, so some text reached the file.
+    EXPECT_FALSE(Contents(path).empty());
+}
+
+TEST_F(LogTest, CloseWritesPendingLines) {
+    Log log;
+    ASSERT_TRUE(log.open(path.c_str()));
+    log.line("bridge startup", false);
+    log.close();
+    EXPECT_EQ(std::string("bridge startup") + kLineEnd, Contents(path));
+    log.line("ignored after close");
+    EXPECT_EQ(std::string("bridge startup") + kLineEnd, Contents(path));
+}
+
+TEST_F(LogTest, LogThatDidNotOpenIgnoresWrites) {
+    Log log;
+    EXPECT_FALSE(log.open("no-such-dir/sub/bridge.log"));
+    EXPECT_FALSE(log.usable());
+    log.line("bridge startup");
+    log.close();
+}
+
+}  // namespace

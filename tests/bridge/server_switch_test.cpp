@@ -1,0 +1,47 @@
+// The registration switches: found only as the last thing on the line.
+#include "ServerSwitch.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+namespace {
+
+int AsciiCompareNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        const int ca = std::tolower(static_cast<unsigned char>(*a));
+        const int cb = std::tolower(static_cast<unsigned char>(*b));
+        if (ca != cb || ca == 0)
+            return ca - cb;
+    }
+}
+
+ServerSwitch Scan(const char* line) { return ScanServerSwitch(line, AsciiCompareNoCase); }
+
+TEST(ServerSwitch, SwitchAtTheEndInAnyCaseAfterSlashOrDash) {
+    EXPECT_EQ(ServerSwitch::Register, Scan("bridge.exe /RegServer"));
+    EXPECT_EQ(ServerSwitch::Register, Scan("bridge.exe -regserver"));
+    EXPECT_EQ(ServerSwitch::Register, Scan("\"c:\\a b\\bridge.exe\" /REGSERVER"));
+    EXPECT_EQ(ServerSwitch::Unregister, Scan("bridge.exe /UnregServer"));
+    EXPECT_EQ(ServerSwitch::Unregister, Scan("bridge.exe -unregserver"));
+}
+
+TEST(ServerSwitch, AnythingAfterTheSwitchDisablesIt) {
+    EXPECT_EQ(ServerSwitch::None, Scan("bridge.exe -RegServer extra"));
+    EXPECT_EQ(ServerSwitch::None, Scan("bridge.exe /RegServer "));
+    EXPECT_EQ(ServerSwitch::None, Scan("bridge.exe /Embedding"));
+    EXPECT_EQ(ServerSwitch::None, Scan("bridge.exe"));
+    EXPECT_EQ(ServerSwitch::None, Scan(""));
+    EXPECT_EQ(ServerSwitch::None, Scan("bridge.exe RegServer"));
+    EXPECT_EQ(ServerSwitch::None, Scan("bridge.exe /"));
+}
+
+TEST(ServerSwitch, SeparatorsInThePathAreSkipped) {
+    EXPECT_EQ(ServerSwitch::None, Scan("c:/my-tools/bridge.exe"));
+    EXPECT_EQ(ServerSwitch::Register, Scan("c:/my-tools/bridge.exe /RegServer"));
+    EXPECT_EQ(ServerSwitch::Register, Scan("bridge.exe /x/RegServer"));
+    EXPECT_EQ(ServerSwitch::Unregister, Scan("bridge.exe /RegServer /UnregServer"));
+    EXPECT_EQ(ServerSwitch::Register, Scan("bridge.exe /UnregServer -RegServer"));
+}
+
+}  // namespace
