@@ -14,7 +14,9 @@ build() { # dir, extra cmake args...
   cmake --build "$dir" -j "$jobs"
 }
 build build/native -DSTAVA_SANITIZE=ON
-build build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+# The Windows end-to-end tests drive the native application stand-in.
+build build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+  -DSTAVA_STANDIN="$root/build/native/standin/stava-standin"
 build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DSTAVA_TESTS=OFF
 
 status=0
