@@ -7,7 +7,7 @@ import java.nio.file.Paths;
 
 public class KickoffProbe {
     public static void main(String[] args) throws Exception {
-        System.out.println("PROBE running on Java " + System.getProperty("java.specification.version")
+        System.out.println("PROBE running on Java " + Runtime.version().feature()
                 + " mode=" + System.getProperty("kickoff.mode"));
         System.out.flush();
         String dir = System.getProperty("kickoff.dir");
