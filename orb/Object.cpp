@@ -187,7 +187,7 @@ CORBA_Object* CORBA_Object::_set_policy_overrides(const CORBA_PolicyList& list, 
                 ++j;
             if (j == obj->policies.length())
                 obj->policies.length(j + 1);
-            obj->policies[j] = OBDuplicate(list[i].in());
+            obj->policies[j] = list[i];
         }
     }
     obj->_OB_bind(ior);
@@ -217,9 +217,9 @@ void CORBA_Object::_OB_bind(const IOP_IOR& newIor) {
     OBObjVar<OCI_Connector> connector(found->connector());
     if (connector->object_key_for(newIor).length() == 0)
         throw CORBA_INV_OBJREF("object reference without object key", 0, CORBA_COMPLETED_NO);
-    IOP_IOR copy = newIor;
+    IOP_IOR copy = newIor;  // newIor may be this reference's own ior
     ior = copy;
-    client = found._retn();
+    client = found;  // a forward to the same server finds the same client
     key.length(0);
 }
 
