@@ -23,6 +23,9 @@ std::size_t padding(std::uintptr_t address, std::size_t size) {
 // Aligns in to size, checks that n elements of size octets follow and
 // returns their start, advancing past them.
 const CORBA_Octet* take(OBInCursor& in, CORBA_ULong n, std::size_t size) {
+    // No elements: no alignment either, as the writer puts no padding there.
+    if (n == 0)
+        return in.cur;
     const std::size_t remaining = static_cast<std::size_t>(in.end - in.cur);
     const std::size_t pad = padding(reinterpret_cast<std::uintptr_t>(in.cur), size);
     if (pad > remaining || static_cast<std::uint64_t>(n) * size > remaining - pad)

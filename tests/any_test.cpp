@@ -460,6 +460,20 @@ TEST(AnyHostile, BadValuesRaiseMarshal) {
     EXPECT_THROW(OBCountValue(seq, in, false, n), CORBA_MARSHAL);
 }
 
+TEST(AnyHostile, EmptyDoubleSequenceAtTheEndOfTheDataIsNotPadded) {
+    // Found by fuzzing: an empty sequence<double> ending the data was made
+    // to demand the alignment padding of elements that are not there.
+    CORBA_TypeCode_var seq(CORBA_ORB::create_sequence_tc(0, CORBA__tc_double));
+    const CORBA_ULong zero = 0;
+    OBBuffer b(4);
+    std::memcpy(b.data, &zero, 4);
+    OBInCursor in = OBMakeInCursor(b);
+    CORBA_ULong n = 0;
+    OBCountValue(seq, in, false, n);
+    EXPECT_EQ(in.end, in.cur);
+    EXPECT_EQ(4u, n);
+}
+
 // --- UnknownUserException ----------------------------------------------------------------------
 
 TEST(AnyUnknownUserException, HoldsACopyOfItsAny) {
