@@ -258,6 +258,18 @@ void OBBuffer::consume(OBBuffer& other) {
     other.len = 0;
 }
 
+void OBBuffer::shrink(CORBA_ULong n) {
+    OB_ASSERT(n <= len);
+    len = n;
+}
+
+void OBBuffer::clear() {
+    delete[] real;
+    real = nullptr;
+    data = nullptr;
+    len = 0;
+}
+
 OCI_Buffer::OCI_Buffer() : pos(0) {}
 
 OCI_Buffer::OCI_Buffer(CORBA_ULong n) : pos(0), buf(n) {}

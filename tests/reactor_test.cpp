@@ -212,6 +212,28 @@ TEST_F(ReactorTest, HandlerAddedByCallbackWaitsForTheNextPass) {
     EXPECT_EQ(log_, (Log{"a:1", "a:1", "c:1"}));
 }
 
+TEST_F(ReactorTest, PassStartedByACallbackLeavesTheOuterPassIntact) {
+    LoopbackPair p1 = readablePair();
+    LoopbackPair p2 = readablePair();
+    LoopbackPair p3 = readablePair();
+    LoopbackPair quiet = makeLoopbackPair();
+    Recorder a("a", log_), b("b", log_), d("d", log_);
+    Registration ra(a, OBEventRead, p1.server.get());
+    Registration rb(b, OBEventRead, p2.server.get());
+    // During the outer pass b moves to a silent socket and d joins: the
+    // inner pass sees that, the rest of the outer pass does not.
+    std::unique_ptr<Registration> rd;
+    a.action = [&] {
+        if (rd)
+            return;
+        reactor()->register_handler(&b, OBEventRead, quiet.server.get());
+        rd = std::make_unique<Registration>(d, OBEventRead, p3.server.get());
+        EXPECT_TRUE(reactor()->dispatch_one(0));
+    };
+    EXPECT_TRUE(reactor()->dispatch_one(0));
+    EXPECT_EQ(log_, (Log{"a:1", "a:1", "d:1", "b:1"}));
+}
+
 TEST_F(ReactorTest, StopEndsRunAfterThePassAndNotifiesEveryHandler) {
     LoopbackPair busy = readablePair();
     LoopbackPair quiet = makeLoopbackPair();

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 SocketLibrary sockets;
@@ -19,7 +21,8 @@ OBSelectReactor* reactor() { return OBSelectReactor::instance(); }
 template<class Worker> class Probe : public Worker {
 public:
     using Worker::Worker;
-    OCI_Buffer* inBuffer() const { return this->in_.in(); }
+    // The in-buffer while it holds the start of a message, else null.
+    OCI_Buffer* inBuffer() const { return this->reading() ? this->in_.in() : nullptr; }
     CORBA_ULong queued() const { return this->queue_length(); }
 };
 
@@ -88,6 +91,57 @@ TYPED_TEST(WorkerTest, RepliesWaitInTheListUntilTakenByTheirIds) {
 
     EXPECT_EQ(this->worker_->take_reply(5, buf, swap, status), 0u);
     EXPECT_EQ(buf.len, seven.size());  // untouched
+}
+
+// One read takes what has arrived; octets beyond a message start the next.
+TYPED_TEST(WorkerTest, MessagesSharingASegmentAreEachMatchedToTheirIds) {
+    const Bytes a = replyWithValue(21, 210);
+    const Bytes b = replyWithValue(22, 220, true);
+    const Bytes c = replyWithValue(23, 230);
+    Bytes segment = a;
+    segment.insert(segment.end(), b.begin(), b.end());
+    segment.insert(segment.end(), c.begin(), c.begin() + 5);
+    this->serverSend(segment);
+    OBBuffer buf;
+    bool swap = false;
+    CORBA_ULong status = 0;
+    CORBA_ULong offset = this->worker_->receive_reply(21, buf, swap, status, -1);
+    EXPECT_EQ(buf.len, a.size());
+    EXPECT_EQ(valueAt(buf, offset, swap), 210u);
+
+    // b came with a: nothing more arrives to announce it, yet it is found.
+    offset = this->worker_->receive_reply(22, buf, swap, status, 2000);
+    ASSERT_NE(offset, 0u);
+    EXPECT_TRUE(swap);
+    EXPECT_EQ(buf.len, b.size());
+    EXPECT_EQ(valueAt(buf, offset, swap), 220u);
+
+    // c's first five octets were read with a and b.
+    this->serverSend(Bytes(c.begin() + 5, c.end()));
+    offset = this->worker_->receive_reply(23, buf, swap, status, 2000);
+    ASSERT_NE(offset, 0u);
+    EXPECT_FALSE(swap);
+    EXPECT_EQ(valueAt(buf, offset, swap), 230u);
+    EXPECT_EQ(this->worker_->inBuffer(), nullptr);
+}
+
+TYPED_TEST(WorkerTest, AMessageLongerThanTheFirstReadKeepsEveryOctet) {
+    Bytes body(3000);
+    for (std::size_t i = 0; i < body.size(); ++i)
+        body[i] = CORBA_Octet(i * 7 + 1);
+    const Bytes big = replyHeader(31, 0).octets(body).finish(1);
+    const Bytes small = replyWithValue(32, 320);
+    Bytes both = big;
+    both.insert(both.end(), small.begin(), small.end());
+    this->serverSend(both);
+    OBBuffer buf;
+    bool swap = false;
+    CORBA_ULong status = 0;
+    const CORBA_ULong offset = this->worker_->receive_reply(31, buf, swap, status, -1);
+    ASSERT_EQ(buf.len, big.size());
+    EXPECT_TRUE(std::equal(big.begin(), big.end(), buf.data));
+    EXPECT_EQ(valueAt(buf, offset, swap), body.size());
+    EXPECT_EQ(valueAt(buf, this->worker_->receive_reply(32, buf, swap, status, 2000), swap), 320u);
 }
 
 TYPED_TEST(WorkerTest, AMessageHalfReadByATimedWaitIsContinuedByABlockingOne) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -40,7 +41,7 @@ CORBA_COMM_FAILURE protocol_failure(CORBA_ULong minor) {
 }  // namespace
 
 OBGIOPClientWorker::OBGIOPClientWorker(OBGIOPClient* client, OCI_Transport* transport)
-    : transport_(transport), client_(client), closed_(false) {}
+    : transport_(transport), in_(new OCI_Buffer), client_(client), closed_(false), aheadLen_(0) {}
 
 OBGIOPClientWorker::~OBGIOPClientWorker() = default;
 
@@ -58,11 +59,20 @@ bool OBGIOPClientWorker::is_forgotten(CORBA_ULong id) {
 }
 
 void OBGIOPClientWorker::enqueue(OBBuffer& buf) {
-    OBObjVar<OCI_Buffer> queued = new OCI_Buffer;
+    OBObjVar<OCI_Buffer> queued = CORBA_is_nil(spare_.in()) ? new OCI_Buffer : spare_._retn();
     queued->consume(buf);
     const CORBA_ULong n = queue_.length();
     queue_.length(n + 1);
     queue_[n] = queued._retn();
+}
+
+void OBGIOPClientWorker::pop_front() {
+    OCI_Buffer* front = queue_front();
+    if (front->_OB_getRef() == 1) {
+        front->buf.clear();
+        spare_ = OBDuplicate(front);
+    }
+    queue_.remove(0);
 }
 
 void OBGIOPClientWorker::close() {
@@ -167,10 +177,11 @@ CORBA_ULong OBGIOPClientWorker::receive_blocking(CORBA_ULong id, OBBuffer& buf, 
             return offset;
         // A message half-read by an earlier timed wait is continued.
         if (!reading())
-            new_in_buffer();
+            new_in_buffer(OBGIOPReadAhead);
         if (!header_in()) {
-            transport_->receive(in_, true);
-            OB_ASSERT(in_->is_full());
+            transport_->receive_some(in_, true);
+            if (!header_in())
+                continue;
             read_message_header();
         }
         if (!in_->is_full()) {
@@ -191,8 +202,9 @@ CORBA_ULong OBGIOPClientWorker::receive_timed(CORBA_ULong id, OBBuffer& buf, boo
             return offset;
         if (clock.elapsed() > timeout)
             return 0;
+        // Exact reads: a wait for octets beyond the message could only time out.
         if (!reading())
-            new_in_buffer();
+            new_in_buffer(OBGIOPHeaderSize);
         if (!header_in()) {
             const CORBA_ULong before = in_->pos;
             transport_->receive_with_timeout(in_, wait);
@@ -222,46 +234,67 @@ CORBA_ULong OBGIOPClientWorker::take_reply(CORBA_ULong id, OBBuffer& buf, bool& 
         swap = it->swap;
         status = it->status;
         const CORBA_ULong offset = it->offset;
-        replies_.erase_after(before);
+        unused_.splice_after(unused_.before_begin(), replies_, before);
         return offset;
     }
     return 0;
 }
 
-void OBGIOPClientWorker::new_in_buffer() {
-    in_ = new OCI_Buffer(OBGIOPHeaderSize);
+void OBGIOPClientWorker::new_in_buffer(CORBA_ULong window) {
+    in_->buf.alloc(std::max(window, aheadLen_));
+    in_->pos = aheadLen_;
+    if (aheadLen_ == 0)
+        return;
+    std::memcpy(in_->data(), ahead_, aheadLen_);
+    aheadLen_ = 0;
+    if (header_in())
+        read_message_header();
 }
 
 void OBGIOPClientWorker::read_message_header() {
     OBGIOPMessageHeader header;
     try {
         OBReadMessageHeader(in_->data(), header);
-        grow_in_buffer(header.message_size);
+        if (header.message_size > OBGIOPMaxMessageSize)
+            throw CORBA_COMM_FAILURE("GIOP message larger than the client accepts", OBMinorRecv,
+                                     CORBA_COMPLETED_MAYBE);
+        fit_in_buffer(OBGIOPHeaderSize + header.message_size);
     } catch (const CORBA_COMM_FAILURE&) {
-        in_ = nullptr;  // the stream is lost: nothing of this message is kept
+        discard_input();  // the stream is lost: nothing of it is kept
         throw;
     }
     header_ = header;
 }
 
-void OBGIOPClientWorker::grow_in_buffer(CORBA_ULong size) {
-    if (size == 0)
+void OBGIOPClientWorker::fit_in_buffer(CORBA_ULong size) {
+    if (in_->pos > size) {
+        aheadLen_ = in_->pos - size;
+        OB_ASSERT(aheadLen_ <= OBGIOPReadAhead);
+        std::memcpy(ahead_, in_->data() + size, aheadLen_);
+        in_->pos = size;
+    }
+    if (size <= in_->length()) {
+        in_->buf.shrink(size);
         return;
-    if (size > OBGIOPMaxMessageSize)
-        throw CORBA_COMM_FAILURE("GIOP message larger than the client accepts", OBMinorRecv,
-                                 CORBA_COMPLETED_MAYBE);
+    }
     try {
-        in_->realloc(OBGIOPHeaderSize + size);
+        in_->realloc(size);
     } catch (const CORBA_NO_MEMORY&) {
         // The body cannot be skipped without reading it: the stream is lost.
         throw CORBA_COMM_FAILURE("no memory for a GIOP message", OBMinorRecv, CORBA_COMPLETED_MAYBE);
     }
 }
 
+void OBGIOPClientWorker::discard_input() {
+    in_->buf.clear();
+    in_->pos = 0;
+    aheadLen_ = 0;
+}
+
 void OBGIOPClientWorker::process_message() {
     OBBuffer message;
     message.consume(in_->buf);
-    in_ = nullptr;
+    in_->pos = 0;
     switch (header_.message_type) {
     case OBGIOPReply:
         keep_reply(message, header_.swap());
@@ -295,6 +328,15 @@ void OBGIOPClientWorker::keep_reply(OBBuffer& message, bool swap) {
         ids.erase(late);
         return;
     }
-    replies_.emplace_front(header.request_id, swap, header.reply_status, OBInOffset(message, in));
-    replies_.front().message.consume(message);
+    const CORBA_ULong offset = OBInOffset(message, in);
+    if (unused_.empty())
+        replies_.emplace_front();
+    else
+        replies_.splice_after(replies_.before_begin(), unused_, unused_.before_begin());
+    Reply& reply = replies_.front();
+    reply.id = header.request_id;
+    reply.message.consume(message);
+    reply.swap = swap;
+    reply.status = header.reply_status;
+    reply.offset = offset;
 }

@@ -42,7 +42,17 @@ void OBGIOPClientWorkerReactive::close() {
 
 CORBA_ULong OBGIOPClientWorkerReactive::send_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
                                                          CORBA_ULong& status, CORBA_Long timeout) {
+    OBObjVar<OBGIOPClientWorker> self = OBDuplicate(static_cast<OBGIOPClientWorker*>(this));
     enqueue(buf);
+    // Nothing ahead of it: write at once rather than wait a reactor pass for
+    // writability; what the socket does not take goes out with the reactor.
+    if (queue_length() == 1 && !failure_) {
+        try {
+            write_available();
+        } catch (const CORBA_COMM_FAILURE& failure) {
+            fail(failure);
+        }
+    }
     return receive_reply(id, buf, swap, status, timeout);
 }
 
@@ -97,16 +107,22 @@ void OBGIOPClientWorkerReactive::on_events(CORBA_Long mask) {
 
 void OBGIOPClientWorkerReactive::read_available() {
     if (!reading())
-        new_in_buffer();
+        new_in_buffer(OBGIOPReadAhead);
     if (!header_in()) {
-        transport_->receive(in_, false);
-        if (header_in())
-            read_message_header();
+        transport_->receive_some(in_, false);
+        if (!header_in())
+            return;
+        read_message_header();
     }
-    if (header_in() && !in_->is_full())
+    if (!in_->is_full())
         transport_->receive(in_, false);
-    if (in_->is_full())
+    // Whole messages read ahead get no readiness event of their own.
+    while (in_->is_full()) {
         process_message();
+        if (!read_ahead())
+            return;
+        new_in_buffer(OBGIOPReadAhead);
+    }
 }
 
 void OBGIOPClientWorkerReactive::write_available() {

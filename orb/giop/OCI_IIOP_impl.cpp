@@ -286,6 +286,12 @@ OCI_TransportInfo* OCI_IIOP_Transport_impl::info() { return OBDuplicate(info_.in
 
 void OCI_IIOP_Transport_impl::reserved_operation(CORBA_Long) {}
 
+void OCI_IIOP_Transport_impl::receive_some(OCI_Buffer* buf, CORBA_Boolean block) {
+    setBlocking(block);
+    if (!buf->is_full())
+        receiveChunk(buf);
+}
+
 // --- connector -------------------------------------------------------------------
 
 OCI_IIOP_Connector_impl::OCI_IIOP_Connector_impl(const char* host, CORBA_UShort port)

@@ -28,6 +28,20 @@ bool fireTimers(OBTimeVal& untilFirst) {
     return true;
 }
 
+// Sets a flag for its lifetime and then restores the earlier value, also
+// when a callback throws.
+class ScopedFlag {
+public:
+    explicit ScopedFlag(bool& flag) : flag_(flag), earlier_(flag) { flag_ = true; }
+    ~ScopedFlag() { flag_ = earlier_; }
+    ScopedFlag(const ScopedFlag&) = delete;
+    ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+private:
+    bool& flag_;
+    const bool earlier_;
+};
+
 } // namespace
 
 OBSelectReactor* OBSelectReactor::instance() {
@@ -135,8 +149,12 @@ CORBA_Long OBSelectReactor::wait_for_events(Sets& sets, const OBTimeVal* timeout
 }
 
 void OBSelectReactor::dispatch(const Sets& ready) {
-    // Callbacks may change the table; iterate over this pass's copy.
-    const std::vector<Entry> pass = table_;
+    // Callbacks may change the table; iterate over this pass's copy. The
+    // outermost pass reuses one vector, so a pass allocates nothing.
+    std::vector<Entry> nested;
+    std::vector<Entry>& pass = dispatching_ ? nested : pass_;
+    pass = table_;
+    const ScopedFlag running(dispatching_);
     for (const Entry& entry : pass) {
         CORBA_Long events = 0;
         if (ready.read.contains(entry.handle))

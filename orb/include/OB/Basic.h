@@ -109,6 +109,11 @@ struct OBBuffer {
     void realloc(CORBA_ULong n);
     // Frees own storage and takes the other's over, leaving the other empty.
     void consume(OBBuffer& other);
+    // Keeps the storage but makes only its first n octets usable; n must
+    // not exceed len. The rest is freed with the storage.
+    void shrink(CORBA_ULong n);
+    // Frees the storage, leaving the buffer empty.
+    void clear();
 };
 
 // ---------------------------------------------------------------------------

@@ -25,6 +25,11 @@
 
 class OBGIOPClient;
 
+// Octets a fresh in-buffer offers to one read when the wait has no limit, so
+// that a small message usually arrives with a single recv. What is read
+// beyond the message is kept for the next one.
+const CORBA_ULong OBGIOPReadAhead = 256;
+
 // The blocking worker.
 class OBGIOPClientWorker : public OBSimpleRefCount {
 public:
@@ -76,17 +81,20 @@ public:
     // (at least 12). Otherwise 0 and nothing changes.
     CORBA_ULong take_reply(CORBA_ULong id, OBBuffer& buf, bool& swap, CORBA_ULong& status);
 
-    // Starts a message: a new 12-octet in-buffer at position 0.
-    void new_in_buffer();
+    // Starts a message: fresh in-buffer storage of window octets (more if
+    // more were read ahead), holding the octets read ahead beyond the last
+    // message; decodes the header when they include it.
+    void new_in_buffer(CORBA_ULong window);
 
-    // Decodes the header in the in-buffer's first 12 octets and grows the
-    // in-buffer to 12 + size. CORBA_COMM_FAILURE minor OBMinorNoGIOP without
-    // the magic; minor OBMinorRecv (COMPLETED_MAYBE, with a reason) for a
-    // size above OBGIOPMaxMessageSize or one that cannot be allocated. After
-    // a failure the in-buffer is nil.
+    // Decodes the header in the in-buffer's first 12 octets and sets the
+    // in-buffer's length to 12 + size, keeping octets read beyond that for
+    // the next message. CORBA_COMM_FAILURE minor OBMinorNoGIOP without the
+    // magic; minor OBMinorRecv (COMPLETED_MAYBE, with a reason) for a size
+    // above OBGIOPMaxMessageSize or one that cannot be allocated. After a
+    // failure nothing received is kept.
     void read_message_header();
 
-    // Handles the complete message in the in-buffer (which becomes nil):
+    // Handles the complete message in the in-buffer (which becomes empty):
     // keeps a Reply, drops one whose id was forgotten (taking the id out of
     // the list), and raises CORBA_COMM_FAILURE, COMPLETED_MAYBE, for anything
     // else: minor OBMinorUnknownMessage (type above 6), OBMinorWrongMessage
@@ -112,32 +120,37 @@ protected:
     // The buffer being written; the queue must not be empty.
     OCI_Buffer* queue_front() const { return queue_[0].in(); }
 
-    // Removes the front buffer from the queue.
-    void pop_front() { queue_.remove(0); }
+    // Removes the front buffer from the queue, keeping the buffer object
+    // for the next enqueue when nobody else holds it.
+    void pop_front();
 
     // True while the in-buffer holds the start of a message.
-    bool reading() const { return !CORBA_is_nil(in_.in()); }
+    bool reading() const { return in_->length() != 0; }
 
     // True once the in-buffer holds the 12 header octets (header decoded).
     bool header_in() const { return in_->pos >= OBGIOPHeaderSize; }
 
+    // True while octets read beyond the last message wait for the next one.
+    bool read_ahead() const { return aheadLen_ != 0; }
+
     OBObjVar<OCI_Transport> transport_;
-    OBObjVar<OCI_Buffer> in_;  // message being received, nil between messages
+    OBObjVar<OCI_Buffer> in_;  // message being received; no storage between messages
 
 private:
     // One stored reply: the whole message and where its body starts.
     struct Reply {
-        Reply(CORBA_ULong i, bool s, CORBA_ULong st, CORBA_ULong off)
-            : id(i), swap(s), status(st), offset(off) {}
-        CORBA_ULong id;
+        CORBA_ULong id = 0;
         OBBuffer message;
-        bool swap;
-        CORBA_ULong status;
-        CORBA_ULong offset;
+        bool swap = false;
+        CORBA_ULong status = 0;
+        CORBA_ULong offset = 0;
     };
 
-    // Grows the in-buffer to hold a body of size octets behind the header.
-    void grow_in_buffer(CORBA_ULong size);
+    // Sets the in-buffer's length to size, keeping octets read beyond it.
+    void fit_in_buffer(CORBA_ULong size);
+
+    // Drops the in-buffer's storage and whatever was read ahead.
+    void discard_input();
 
     // Stores the Reply in message (taken over), unless its id was forgotten.
     void keep_reply(OBBuffer& message, bool swap);
@@ -155,8 +168,12 @@ private:
     OBGIOPClient* client_;             // owner; nil once detached
     bool closed_;                      // close() has been called
     OBObjSeq<OCI_Buffer> queue_;       // outgoing messages, front being written
+    OBObjVar<OCI_Buffer> spare_;       // emptied queue entry for reuse, or nil
     OBGIOPMessageHeader header_;       // header of the message in in_
     std::forward_list<Reply> replies_; // newest first
+    std::forward_list<Reply> unused_;  // entries kept for later replies
+    CORBA_Octet ahead_[OBGIOPReadAhead]; // octets read beyond the last message
+    CORBA_ULong aheadLen_;
 };
 
 // The reactive worker: registered with the reactor for reading from its

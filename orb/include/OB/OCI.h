@@ -54,6 +54,10 @@ public:
     virtual void send_with_timeout(OCI_Buffer* buf, CORBA_ULong ms) = 0;
     virtual OCI_TransportInfo* info() = 0;
     virtual void reserved_operation(CORBA_Long) = 0;
+    // One transfer into buf from its pos: what has arrived, up to the
+    // buffer's end. Blocking waits for at least one octet; non-blocking may
+    // move nothing. Failures as receive.
+    virtual void receive_some(OCI_Buffer* buf, CORBA_Boolean block) = 0;
     OCI_DECLARE_INTERFACE(OCI_Transport);
 };
 

@@ -98,6 +98,8 @@ public:
     void send_with_timeout(OCI_Buffer* buf, CORBA_ULong ms) override;
     OCI_TransportInfo* info() override;
     void reserved_operation(CORBA_Long) override;
+    // One recv, so that a reader can take a whole small message at once.
+    void receive_some(OCI_Buffer* buf, CORBA_Boolean block) override;
 
 private:
     void setBlocking(bool block);

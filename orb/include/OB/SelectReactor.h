@@ -118,6 +118,8 @@ private:
 
     std::vector<Entry> table_;
     CORBA_ULong next_serial_ = 0;
+    std::vector<Entry> pass_;   // copy of the table for the outermost pass
+    bool dispatching_ = false;  // a pass is running (a callback may start another)
 };
 
 #endif
