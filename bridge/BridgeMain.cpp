@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <new>
@@ -69,7 +70,8 @@ std::unique_ptr<ControllerConnector> StartConnector(std::string& failure) {
 // failure leaves the result null and is logged; a nil reference is not.
 std::unique_ptr<BridgeController> ConnectFromReference(ReferenceFile& file,
                                                        const BridgePaths& paths,
-                                                       ControllerConnector* connector) {
+                                                       ControllerConnector* connector,
+                                                       std::int32_t callTimeout) {
     Log& log = BridgeLog();
     char reference[kReferenceCapacity];
     const WordRead read = file.readFirstWord(reference, sizeof reference);
@@ -85,7 +87,7 @@ std::unique_ptr<BridgeController> ConnectFromReference(ReferenceFile& file,
     if (connector == nullptr)
         return nullptr;
     try {
-        return connector->connect(reference);
+        return connector->connect(reference, callTimeout);
     } catch (const std::exception& e) {
         log.line(std::string("reference not converted: ") + e.what());
     }
@@ -134,6 +136,7 @@ int RunBridge(HINSTANCE instance) {
 
     BridgePaths paths;
     ReadBridgePaths(paths);
+    const std::int32_t callTimeout = ReadCallTimeout();
 
     Log& log = BridgeLog();
     if (log.open(paths.logFile))
@@ -142,7 +145,7 @@ int RunBridge(HINSTANCE instance) {
         log.line("ORB not initialised: " + orbFailure);
 
     if (referenceFile.open(paths.referenceFile))
-        controller.reset(ConnectFromReference(referenceFile, paths, connector.get()));
+        controller.reset(ConnectFromReference(referenceFile, paths, connector.get(), callTimeout));
     else
         log.line(std::string("ref-file '") + paths.referenceFile + "' not opened");
 

@@ -1,5 +1,6 @@
 #include "BridgeSettings.h"
 
+#include "CallTimeout.h"
 #include "RegistryKey.h"
 
 #include <cstring>
@@ -19,17 +20,46 @@ void QueryPath(HKEY key, const char* name, char (&path)[kBridgePathCapacity]) {
     }
 }
 
+// Opens HKEY_LOCAL_MACHINE\SOFTWARE, then its subkey StavaAutomationBridge
+// for querying values; false when either does not open.
+bool OpenBridgeKey(RegistryKey& software, RegistryKey& bridge) {
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, software.receive()) ==
+               ERROR_SUCCESS &&
+           RegOpenKeyExA(software.get(), "StavaAutomationBridge", 0, KEY_QUERY_VALUE,
+                         bridge.receive()) == ERROR_SUCCESS;
+}
+
+// How the time-out reads data of the registry type `type`.
+CallTimeoutData TimeoutDataOf(DWORD type) {
+    if (type == REG_DWORD)
+        return CallTimeoutData::Number;
+    if (type == REG_SZ)
+        return CallTimeoutData::Text;
+    return CallTimeoutData::Other;
+}
+
 }  // namespace
 
 void ReadBridgePaths(BridgePaths& paths) {
     RegistryKey software;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, software.receive()) !=
-        ERROR_SUCCESS)
-        return;
     RegistryKey bridge;
-    if (RegOpenKeyExA(software.get(), "StavaAutomationBridge", 0, KEY_QUERY_VALUE,
-                      bridge.receive()) != ERROR_SUCCESS)
+    if (!OpenBridgeKey(software, bridge))
         return;
     QueryPath(bridge.get(), "refFile", paths.referenceFile);
     QueryPath(bridge.get(), "logFile", paths.logFile);
+}
+
+std::int32_t ReadCallTimeout() {
+    RegistryKey software;
+    RegistryKey bridge;
+    if (!OpenBridgeKey(software, bridge))
+        return kNoCallTimeout;
+    // Room for any sensible number of digits; longer data does not fit and
+    // counts as unreadable.
+    unsigned char data[64];
+    DWORD size = sizeof data;
+    DWORD type = REG_NONE;
+    if (RegQueryValueExA(bridge.get(), "callTimeout", nullptr, &type, data, &size) != ERROR_SUCCESS)
+        return kNoCallTimeout;
+    return ParseCallTimeout(TimeoutDataOf(type), data, size);
 }

@@ -6,6 +6,7 @@
 
 #include "Controller.h"
 
+#include <cstdint>
 #include <memory>
 
 // The started connection machinery. Destroying it releases the ORB; a
@@ -15,9 +16,12 @@ public:
     virtual ~ControllerConnector() = default;
 
     // Converts the stringified reference `reference` (never null) and narrows
-    // it to the controller interface. Returns null when the result is a nil
-    // reference; throws ControllerError when the conversion or narrowing fails.
-    virtual std::unique_ptr<BridgeController> connect(const char* reference) = 0;
+    // it to the controller interface, whose every call then waits at most
+    // `callTimeout` milliseconds for its reply (negative: without limit).
+    // Returns null when the result is a nil reference; throws ControllerError
+    // when the conversion or narrowing fails.
+    virtual std::unique_ptr<BridgeController> connect(const char* reference,
+                                                      std::int32_t callTimeout) = 0;
 };
 
 // Starts the connection machinery with no options of the bridge's own.

@@ -83,13 +83,16 @@ public:
         orb_ = guarded([&] { return CORBA_ORB_init(argc, argv, ""); });
     }
 
-    std::unique_ptr<BridgeController> connect(const char* reference) override {
+    std::unique_ptr<BridgeController> connect(const char* reference,
+                                              std::int32_t callTimeout) override {
         StavaController* stub = guarded([&] {
             CORBA_Object_var obj(orb_->string_to_object(reference));
             return StavaController::_narrow(obj.in());
         });
         if (!stub)
             return nullptr;
+        // Every request of the stub carries its reference's time-out.
+        stub->timeout = callTimeout < 0 ? -1 : callTimeout;
         return std::make_unique<OrbController>(stub);
     }
 
