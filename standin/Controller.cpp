@@ -1,6 +1,18 @@
 #include "Controller.h"
 
+#include <chrono>
+#include <thread>
+
 namespace standin {
+
+void Controller::delay(const CallText& call) const
+{
+  // A call's line begins with its operation name.
+  const std::string& line = call.line();
+  const auto found = delaysMs_.find(line.substr(0, line.find(' ')));
+  if (found != delaysMs_.end())
+    std::this_thread::sleep_for(std::chrono::milliseconds(found->second));
+}
 
 void Controller::resetApp()
 {

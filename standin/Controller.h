@@ -5,8 +5,11 @@
 #include "Model.h"
 #include "StavaController.hh"
 
+#include <map>
 #include <mutex>
+#include <string>
 #include <type_traits>
+#include <utility>
 
 namespace standin {
 
@@ -18,8 +21,11 @@ namespace standin {
 // shows the order in which they were applied.
 class Controller : public POA_StavaController {
 public:
-  // log must outlive the servant.
-  explicit Controller(CallLog& log) : log_(log) {}
+  // log must outlive the servant. Each call of an operation named in
+  // delaysMs waits that many milliseconds before it is applied, holding the
+  // model, so calls that arrive meanwhile wait their turn.
+  Controller(CallLog& log, std::map<std::string, unsigned> delaysMs)
+      : log_(log), delaysMs_(std::move(delaysMs)) {}
 
   void resetApp() override;
   void lock() override;
@@ -43,15 +49,20 @@ private:
   template <class Apply>
   auto serve(const CallText& call, Apply apply) -> decltype(apply(std::declval<Model&>()));
 
+  // Waits the delay configured for the operation of call, if any.
+  void delay(const CallText& call) const;
+
   std::mutex mutex_;
   Model model_;
   CallLog& log_;
+  const std::map<std::string, unsigned> delaysMs_;
 };
 
 template <class Apply>
 auto Controller::serve(const CallText& call, Apply apply) -> decltype(apply(std::declval<Model&>()))
 {
   const std::lock_guard<std::mutex> guard(mutex_);
+  delay(call);
   try {
     if constexpr (std::is_void_v<decltype(apply(model_))>) {
       apply(model_);

@@ -18,6 +18,15 @@ unsigned parseUnsigned(const std::string& option, const std::string& text, unsig
   return static_cast<unsigned>(value);
 }
 
+// "OPERATION=MS" of --delay into delays.
+void parseDelay(const std::string& value, std::map<std::string, unsigned>& delays)
+{
+  const std::string::size_type equals = value.find('=');
+  if (equals == std::string::npos || equals == 0)
+    throw std::invalid_argument("--delay: not OPERATION=MS: " + value);
+  delays[value.substr(0, equals)] = parseUnsigned("--delay", value.substr(equals + 1), 600000);
+}
+
 } // namespace
 
 Options parseOptions(int argc, const char* const* argv)
@@ -40,6 +49,8 @@ Options parseOptions(int argc, const char* const* argv)
       options.giop = value;
     else if (option == "--max-seconds")
       options.maxSeconds = parseUnsigned(option, value, 86400);
+    else if (option == "--delay")
+      parseDelay(value, options.delaysMs);
     else
       throw std::invalid_argument("unknown option or value: " + option + " " + value);
   }
@@ -51,13 +62,15 @@ Options parseOptions(int argc, const char* const* argv)
 const char* usageText()
 {
   return "usage: stava-standin --ref FILE [--calls FILE] [--port N] [--giop 1.0|1.2]\n"
-         "                     [--host ADDRESS] [--max-seconds N]\n"
+         "                     [--host ADDRESS] [--max-seconds N] [--delay OPERATION=MS]...\n"
          "  --ref FILE        write the object reference (IOR:...) here once serving\n"
          "  --calls FILE      write one line per received call here\n"
          "  --port N          listen on port N (default 0: a free port)\n"
          "  --giop V          publish an IIOP V profile, 1.0 or 1.2 (default 1.2)\n"
          "  --host ADDRESS    listen on and publish ADDRESS (default 127.0.0.1)\n"
-         "  --max-seconds N   stop by itself after N seconds (default 0: never)\n";
+         "  --max-seconds N   stop by itself after N seconds (default 0: never)\n"
+         "  --delay OP=MS     wait MS milliseconds (up to 600000) before applying each\n"
+         "                    call of operation OP; calls after it wait their turn\n";
 }
 
 } // namespace standin

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace standin {
 
 // The stand-in's command line:
 //   stava-standin --ref FILE [--calls FILE] [--port N] [--giop 1.0|1.2]
-//                 [--host ADDRESS] [--max-seconds N]
+//                 [--host ADDRESS] [--max-seconds N] [--delay OPERATION=MS]...
 struct Options {
   std::string refFile;        // where the stringified reference goes (required)
   std::string callsFile;      // call log; empty: no log
@@ -14,6 +15,9 @@ struct Options {
   unsigned port = 0;          // 0: a free port
   std::string giop = "1.2";   // IIOP version of the published profile: "1.0" or "1.2"
   unsigned maxSeconds = 0;    // stop by itself after this many seconds; 0: never
+  // Milliseconds to wait before applying each call of an operation, by
+  // operation name, so that tests can catch a call in progress.
+  std::map<std::string, unsigned> delaysMs;
 };
 
 // Parses argv[1..argc-1]; throws std::invalid_argument with a message naming

@@ -25,7 +25,9 @@
 // Nodes are numbered from 1; EB beams and trusses share one element counter
 // from 1. A call naming an unknown node or element, an element of the wrong
 // kind, or an element with equal end nodes raises BAD_PARAM (minor 0,
-// COMPLETED_NO). resetApp clears nodes and elements. SIGTERM, SIGINT or the
+// COMPLETED_NO). resetApp clears nodes and elements. --delay OPERATION=MS
+// makes each call of OPERATION wait MS milliseconds, holding the model,
+// before it is applied (for fault tests). SIGTERM, SIGINT or the
 // end of --max-seconds stop the program with exit status 0; a bad command
 // line gives 2, a failure while starting 1.
 
@@ -89,7 +91,7 @@ int serve(const standin::Options& options)
   // previous run, as a persistent application would.
   CORBA::Object_var insObject = orb.get()->resolve_initial_references("omniINSPOA");
   PortableServer::POA_var poa = PortableServer::POA::_narrow(insObject);
-  PortableServer::Servant_var<standin::Controller> servant = new standin::Controller(log);
+  PortableServer::Servant_var<standin::Controller> servant = new standin::Controller(log, options.delaysMs);
   PortableServer::ObjectId_var id = PortableServer::string_to_ObjectId("StavaController");
   poa->activate_object_with_id(id.in(), servant);
   CORBA::Object_var reference = poa->id_to_reference(id.in());
