@@ -1,0 +1,435 @@
+#!/usr/bin/env bash
+# Fault tests of the whole chain under Wine: VBScript clients run by cscript,
+# the bridge as a local COM server in a prefix of its own, our ORB, and on
+# loopback either the native application stand-in or the native fault peer.
+# Covers the application killed during a call and restarted on the same
+# port, the application moved to another port, a peer that never answers
+# (with and without the registry value callTimeout), one that answers
+# garbage, one that closes at once, one that trickles its replies octet by
+# octet, and a reply that arrives after its call timed out. Every case checks
+# that the script gets a readable error or the right result, that nothing
+# hangs, and that the bridge keeps serving.
+# Usage: fault_test.sh BRIDGE.exe STAVA-STANDIN STAVA-FAULTPEER
+set -uo pipefail
+exe=$1
+standin=$2
+faultpeer=$3
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+command -v catior >/dev/null || { echo "FAIL: catior (Debian package omniorb) is missing"; exit 1; }
+[ -x "$faultpeer" ] || { echo "FAIL: no fault peer at $faultpeer (build stava-faultpeer natively)"; exit 1; }
+started_at=$SECONDS
+
+export LC_ALL=C
+work=$(mktemp -d /tmp/stava-fault.XXXXXX)
+standin_pid=
+peer_pid=
+client_pid=
+# Stops a process of ours by its id: SIGTERM, then SIGKILL after 10 s.
+stop_pid() { # pid
+  [ -n "$1" ] || return 0
+  kill -TERM "$1" 2>/dev/null
+  local i
+  for i in $(seq 50); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.2
+  done
+  kill -KILL "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
+stop_standin() { stop_pid "$standin_pid"; standin_pid=; }
+stop_peer() { stop_pid "$peer_pid"; peer_pid=; }
+# Ends a process at once, as a crash would.
+kill_hard() { # pid
+  kill -KILL "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
+cleanup() {
+  stop_pid "$client_pid"
+  stop_standin
+  stop_peer
+  "$wineserver" -k >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The prefix lies in $work, so that the cleanup removes it. Its creation
+# fails now and then on a loaded machine: one more try.
+export WINEPREFIX=$work/wine/prefix WINEDEBUG=-all
+new_prefix() {
+  "$wineserver" -k >/dev/null 2>&1
+  rm -rf "$work/wine" && mkdir "$work/wine" &&
+    bash "$root/scripts/wine-prefix.sh" "$work/wine" >/dev/null
+}
+new_prefix || new_prefix || { echo "FAIL: no Wine prefix"; exit 1; }
+
+failures=0
+passes=0
+check() { # name, command...
+  local name=$1; shift
+  if "$@"; then
+    echo "PASS: $name"; passes=$((passes + 1))
+  else
+    echo "FAIL: $name"; failures=$((failures + 1))
+  fi
+}
+# A check that the rest needs: stop at its failure.
+require() { # name, command...
+  check "$@" || { echo "$passes passed, $failures failed; stopped"; exit 1; }
+}
+same() { # expected, actual: shows both when they differ
+  [ "$1" == "$2" ] && return 0
+  printf -- '--- expected\n%s\n--- actual\n%s\n---\n' "$1" "$2"
+  return 1
+}
+w() { timeout 60 "$wine" "$@"; }
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+script() { winpath "$here/fault/$1"; }
+# Runs a client script to its end (at most 90 s); prints its output without CRs.
+client() { # script, arguments...
+  local name=$1; shift
+  timeout 90 "$wine" cscript //nologo "$(script "$name")" "$@" 2>/dev/null | tr -d '\r'
+}
+# Starts a client script in the background (at most 180 s); its output goes
+# to $work/NAME.out.
+client_bg() { # output name, script, arguments...
+  local out=$work/$1.out name=$2; shift 2
+  timeout 180 "$wine" cscript //nologo "$(script "$name")" "$@" > "$out" 2>/dev/null &
+  client_pid=$!
+}
+# Waits for the background client (in this shell, not in a subshell, which
+# could not wait for it).
+client_end() {
+  wait "$client_pid"
+  client_pid=
+}
+# The background client's output without CRs.
+client_output() { tr -d '\r' < "$work/$1.out"; }
+# Waits (bounded) until every process of the prefix, the bridge too, has ended.
+prefix_idle() { timeout 30 "$wineserver" -w; }
+wait_for_file() { # path, seconds
+  local i
+  for i in $(seq $(($2 * 5))); do
+    [ -e "$1" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+wait_for_line() { # file, extended regular expression, seconds
+  local i
+  for i in $(seq $(($3 * 5))); do
+    grep -Eq "$2" "$1" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  return 1
+}
+# A sync directory for recover.vbs, fresh for each case.
+new_sync() { sync=$work/sync-$1; mkdir -p "$sync"; }
+
+ref=$work/stv.ref
+log=$work/bridge.log
+key='HKLM\SOFTWARE\StavaAutomationBridge'
+w reg add "$key" /v refFile /d "$(winpath "$ref")" /f >/dev/null
+w reg add "$key" /v logFile /d "$(winpath "$log")" /f >/dev/null
+timeout_dword() { w reg add "$key" /v callTimeout /t REG_DWORD /d "$1" /f >/dev/null; }
+timeout_text() { w reg add "$key" /v callTimeout /t REG_SZ /d "$1" /f >/dev/null; }
+timeout_none() { w reg delete "$key" /v callTimeout /f >/dev/null 2>&1; true; }
+
+# Starts the stand-in; its reference goes to $ref, its calls to $calls.
+calls=
+start_standin() { # port, call log name, more stand-in options...
+  local port=$1
+  rm -f "$ref"
+  calls=$work/$2
+  shift 2
+  "$standin" --ref "$ref" --calls "$calls" --giop 1.0 --port "$port" --max-seconds 600 "$@" \
+    2>>"$work/standin.err" &
+  standin_pid=$!
+  wait_for_file "$ref" 30
+}
+# Starts the fault peer; its reference goes to $ref, its events to $events.
+events=
+start_peer() { # mode, event file name, more peer options...
+  local mode=$1
+  rm -f "$ref"
+  events=$work/$2
+  shift 2
+  "$faultpeer" --mode "$mode" --ref "$ref" --max-seconds 300 "$@" > "$events" 2>>"$work/peer.err" &
+  peer_pid=$!
+  wait_for_file "$ref" 30
+}
+# A port that is free now. omniORB sets SO_REUSEADDR only on a port given to
+# it, so a stand-in that is to be killed and restarted on its port while the
+# bridge still holds a connection must be given its port from the start.
+free_port() {
+  local file=$work/free-port.txt port
+  "$faultpeer" --mode close --ref "$work/free-port.ref" --max-seconds 30 > "$file" 2>>"$work/peer.err" &
+  local pid=$!
+  wait_for_line "$file" '^listening [0-9]+$' 30
+  port=$(sed -n 's/^listening //p' "$file")
+  stop_pid "$pid"
+  echo "$port"
+}
+# Port of the reference's first profile.
+ref_port() { catior "$(cat "$ref")" | sed -n 's/^1\. IIOP [0-9.]* [0-9.]* \([0-9]*\) .*/\1/p'; }
+# True once a connection to the local port is established (state 01 in the
+# kernel's table, where the port is four hexadecimal digits).
+connected_to() { # port, seconds
+  local i local_end
+  local_end=$(printf ' [0-9A-F]{8}:%04X [0-9A-F]{8}:[0-9A-F]{4} 01 ' "$1")
+  for i in $(seq $(($2 * 5))); do
+    grep -Eq "$local_end" /proc/net/tcp && return 0
+    sleep 0.2
+  done
+  return 1
+}
+calls_are() { # expected lines
+  same "$(printf '%s\n' "$@")" "$(cat "$calls" 2>/dev/null)"
+}
+requests_are() { # expected operations, in order, that the peer received
+  same "$(printf '%s\n' "$@")" "$(sed -n 's/^request [0-9]* //p' "$events")"
+}
+log_is() { # expected lines; the file ends each with CR LF
+  same "$(printf '%s\r\n' "$@")" "$(cat "$log" 2>/dev/null)"
+}
+stv_line() { echo "stv is '$(cat "$ref")'"; }
+
+# The error a reported call got: its code, or nothing if it got none.
+code_of() { # name, output
+  sed -n "s/^$1=[^ ]* err=\\([0-9A-F]*\\)\$/\\1/p" <<<"$2"
+}
+description_of() { # name, output
+  grep -A2 "^$1=[^ ]* err=" <<<"$2" | sed -n 's/^desc=//p'
+}
+# The call failed with system exception `name` mapped to `code`, with the
+# bridge as the source and the ORB's text, naming the exception and the
+# completion status that the code carries, as the description.
+failed_with() { # call name, method, exception, expected code, output
+  local code desc completion
+  code=$(code_of "$1" "$5")
+  desc=$(description_of "$1" "$5")
+  case ${code:4:1} in
+    0) completion=no ;;
+    1) completion=yes ;;
+    2) completion=maybe ;;
+    *) completion=unknown ;;
+  esac
+  [[ $code =~ ^$4$ ]] &&
+    grep -A1 "^$1=[^ ]* err=" <<<"$5" | grep -qx "source=StavaAutomationBridge.Model.$2" &&
+    [[ $desc == "System exception \`$3'<LF>"* ]] &&
+    [[ $desc == *"<LF>Completed: $completion<LF>"* ]] ||
+    { printf '%s: expected %s (%s) from %s, got:\n%s\n' "$1" "$3" "$4" "$2" "$5"; return 1; }
+}
+# Any COMM_FAILURE: which completion status depends on when the connection
+# broke (before sending: no; while waiting: no or maybe).
+comm_failure() { failed_with "$1" "$2" COMM_FAILURE '8004[0-2]204' "$3"; }
+no_response() { failed_with "$1" "$2" NO_RESPONSE 8004020E "$3"; }
+succeeded_with() { # call name, value, output
+  grep -qx "$1=$2 err=0" <<<"$3" || { printf '%s: expected %s, got:\n%s\n' "$1" "$2" "$3"; return 1; }
+}
+ms_between() { # call name, low, high, output: its "NAME ms=N" within [low, high]
+  local ms
+  ms=$(sed -n "s/^$1 ms=\\([0-9]*\\)\$/\\1/p" <<<"$4")
+  [ -n "$ms" ] && [ "$ms" -ge "$2" ] && [ "$ms" -le "$3" ] ||
+    { echo "$1 took '$ms' ms, expected $2..$3"; return 1; }
+}
+# The log of one bridge run whose calls failed as the script saw them.
+logged() { local s=${1//<CR>/$'\r'}; printf '%s' "${s//<LF>/$'\r\n'}"; }
+failure_line() { # method, call name, output
+  printf '%s failed: %s' "$1" "$(logged "$(description_of "$2" "$3")")"
+}
+
+w "$exe" /RegServer; rc=$?
+require "RegServer exits with 0" test "$rc" -eq 0
+
+# --- The application killed during a call, restarted on the same port --------
+# The call waits in the stand-in for 30 s; the kill ends it at once.
+require "stand-in starts with a slow addNode" \
+  start_standin "$(free_port)" calls-killed.txt --delay addNode=30000
+port=$(ref_port)
+stv=$(stv_line)
+new_sync killed
+client_bg killed recover.vbs "$(winpath "$sync")"
+require "client starts its first call" wait_for_file "$sync/calling" 60
+check "the call reaches the stand-in" connected_to "$port" 30
+sleep 1
+kill_hard "$standin_pid"
+standin_pid=
+check "killed stand-in: the call returns" wait_for_file "$sync/called" 30
+check "stand-in restarts on the same port" start_standin "$port" calls-restarted.txt
+touch "$sync/mended"
+client_end
+out=$(client_output killed)
+check "killed stand-in: client ran to its end" grep -qx DONE <<<"$out"
+check "killed stand-in: the call in progress fails with a readable COMM_FAILURE" \
+  comm_failure first addNode "$out"
+check "after the restart the next call of the same bridge succeeds" succeeded_with second 1 "$out"
+check "killed stand-in: server ends after the client" prefix_idle
+check "restarted stand-in received the next call and the final unlock" \
+  calls_are 'addNode 3 4 -> 1' unlock
+check "killed stand-in: the log holds the failure as the script saw it" \
+  log_is "bridge startup" "$stv" "$(failure_line addNode first "$out")" "bridge shutdown"
+stop_standin
+
+# --- The application restarted on another port ------------------------------
+require "stand-in starts" start_standin 0 calls-old-port.txt
+old_port=$(ref_port)
+old_ref=$(cat "$ref")
+new_sync moved
+client_bg moved recover.vbs "$(winpath "$sync")"
+require "client's first call is served" wait_for_file "$sync/called" 60
+kill_hard "$standin_pid"
+standin_pid=
+require "stand-in restarts" start_standin 0 calls-new-port.txt
+new_port=$(ref_port)
+check "the stand-in moved to another port" test "$new_port" != "$old_port"
+check "the reference file changed" test "$(cat "$ref")" != "$old_ref"
+touch "$sync/mended"
+client_end
+out=$(client_output moved)
+check "moved stand-in: client ran to its end" grep -qx DONE <<<"$out"
+check "moved stand-in: the first call worked" succeeded_with first 1 "$out"
+check "moved stand-in: the running bridge still uses the old reference and fails readably" \
+  comm_failure second addNode "$out"
+check "moved stand-in: first bridge ends after its client" prefix_idle
+check "moved stand-in: the first bridge never reached the new address" calls_are
+out=$(client call.vbs)
+check "a new bridge reads the new reference and its call succeeds" succeeded_with addNode 1 "$out"
+check "moved stand-in: second bridge ends after its client" prefix_idle
+check "moved stand-in: the new stand-in received the call and the final unlock" \
+  calls_are 'addNode 1.5 -2 -> 1' unlock
+check "moved stand-in: the second bridge logged the new reference" \
+  log_is "bridge startup" "$(stv_line)" "bridge shutdown"
+stop_standin
+
+# --- A peer that never answers, without a call time-out -----------------------
+# A malformed callTimeout counts as none: if "2000ms" were read as 2000 (or
+# 2) the call would end long before the peer is killed.
+timeout_text 2000ms
+require "silent peer starts" start_peer silent events-silent.txt
+port=$(ref_port)
+new_sync silent
+client_bg silent recover.vbs "$(winpath "$sync")"
+require "silent peer receives the first call" wait_for_line "$events" '^request [0-9]+ addNode$' 60
+sleep 3
+still_waiting() { [ ! -e "$sync/called" ] && kill -0 "$client_pid" 2>/dev/null; }
+check "without a time-out the call is still waiting after 3 s" still_waiting
+kill_hard "$peer_pid"
+peer_pid=
+check "killed silent peer: the call returns" wait_for_file "$sync/called" 30
+check "stand-in takes the silent peer's port" start_standin "$port" calls-after-silent.txt
+touch "$sync/mended"
+client_end
+out=$(client_output silent)
+check "silent peer: client ran to its end" grep -qx DONE <<<"$out"
+check "silent peer killed: the waiting call fails with a readable COMM_FAILURE" \
+  comm_failure first addNode "$out"
+check "after the silent peer the next call of the same bridge succeeds" succeeded_with second 1 "$out"
+check "silent peer: server ends after the client" prefix_idle
+check "the stand-in received the next call and the final unlock" calls_are 'addNode 3 4 -> 1' unlock
+stop_standin
+timeout_none
+
+# --- A peer that answers garbage --------------------------------------------
+require "garbage peer starts" start_peer garbage events-garbage.txt
+port=$(ref_port)
+stv=$(stv_line)
+new_sync garbage
+client_bg garbage recover.vbs "$(winpath "$sync")"
+require "garbage peer's answer goes out" wait_for_file "$sync/called" 60
+stop_peer
+check "stand-in takes the garbage peer's port" start_standin "$port" calls-after-garbage.txt
+touch "$sync/mended"
+client_end
+out=$(client_output garbage)
+check "garbage: client ran to its end" grep -qx DONE <<<"$out"
+check "garbage: the call fails with COMM_FAILURE, completed maybe" \
+  failed_with first addNode COMM_FAILURE 80042204 "$out"
+check "garbage: the description names minor code 17 (not a GIOP message)" \
+  grep -q '^desc=.*<LF>Minor code: 17\( \|<LF>\|$\)' <<<"$out"
+check "after garbage the next call of the same bridge succeeds" succeeded_with second 1 "$out"
+check "garbage: server ends after the client" prefix_idle
+check "garbage: the peer got one request and answered it" requests_are addNode
+check "the stand-in received the next call and the final unlock" calls_are 'addNode 3 4 -> 1' unlock
+check "garbage: the log holds the failure as the script saw it" \
+  log_is "bridge startup" "$stv" "$(failure_line addNode first "$out")" "bridge shutdown"
+stop_standin
+
+# --- A peer that closes the connection on the first request ------------------
+require "closing peer starts" start_peer close events-close.txt
+out=$(client call.vbs)
+check "closed connection: the call fails with a readable COMM_FAILURE" comm_failure addNode addNode "$out"
+check "closed connection: client ran to its end" grep -qx DONE <<<"$out"
+check "closed connection: server ends after the client" prefix_idle
+check "closed connection: the final unlock reconnects and fails too" requests_are addNode unlock
+stop_peer
+
+# --- A peer that trickles its reply one octet at a time -----------------------
+result=$((1000 + RANDOM))
+require "trickling peer starts" start_peer trickle events-trickle.txt --result "$result"
+out=$(client call.vbs)
+check "trickled reply without a time-out: the result arrives whole" succeeded_with addNode "$result" "$out"
+check "trickle: server ends after the client" prefix_idle
+check "trickle: the peer answered the call and the final unlock" requests_are addNode unlock
+stop_peer
+
+# The timed receiving path, with a big-endian reply; the reply takes about
+# 0.6 s, far within the time-out.
+timeout_text 20000
+result=$((1000 + RANDOM))
+require "big-endian trickling peer starts" \
+  start_peer trickle events-trickle-timed.txt --result "$result" --big-endian
+out=$(client call.vbs)
+check "trickled big-endian reply within a time-out: the result arrives whole" \
+  succeeded_with addNode "$result" "$out"
+check "trickle with time-out: server ends after the client" prefix_idle
+stop_peer
+
+# --- A peer that never answers, with a call time-out --------------------------
+timeout_dword 2000
+require "silent peer starts again" start_peer silent events-silent-timed.txt
+stv=$(stv_line)
+out=$(client timed.vbs)
+check "time-out: client ran to its end" grep -qx DONE <<<"$out"
+check "time-out: the first call ends with a readable NO_RESPONSE" no_response first addNode "$out"
+check "time-out: the first call returned after about 2 s (1 to 20 s)" ms_between first 1000 20000 "$out"
+check "time-out: the next call in the same script returns NO_RESPONSE too" no_response second addNode "$out"
+check "time-out: the next call returned within 1 to 20 s" ms_between second 1000 20000 "$out"
+check "time-out: server ends after the client, its unlock timed out as well" prefix_idle
+check "time-out: both calls and the final unlock went out on the connection" \
+  requests_are addNode addNode unlock
+check "time-out: one connection for all three" test "$(grep -c '^accepted$' "$events")" -eq 1
+check "time-out: the log holds both failures as the script saw them" \
+  log_is "bridge startup" "$stv" "$(failure_line addNode first "$out")" \
+         "$(failure_line addNode second "$out")" \
+         "unlock failed: $(logged "$(description_of second "$out")")" "bridge shutdown"
+stop_peer
+
+# --- A late reply after a time-out ------------------------------------------
+# addTruss is held 5 s in the stand-in, the bridge gives up after 4 s; the
+# next call goes out on the same connection, waits behind addTruss, and must
+# get its own reply, which the stand-in sends after the late one.
+timeout_text 4000
+require "stand-in starts with a slow addTruss" start_standin 0 calls-late.txt --delay addTruss=5000
+out=$(client late.vbs)
+check "late reply: client ran to its end" grep -qx DONE <<<"$out"
+check "late reply: the nodes are created" \
+  same "$(printf '%s\n' 'addNode=1 err=0' 'addNode=2 err=0')" "$(grep '^addNode=' <<<"$out")"
+check "late reply: the slow call ends with a readable NO_RESPONSE" no_response addTruss addTruss "$out"
+check "late reply: the slow call returned within 1 to 20 s" ms_between addTruss 1000 20000 "$out"
+check "late reply: the next call gets its own result, not the late one" succeeded_with addEBBeam 2 "$out"
+check "late reply: server ends after the client" prefix_idle
+check "late reply: the stand-in served every call, the late one included" \
+  calls_are 'addNode 0 0 -> 1' 'addNode 1 0 -> 2' 'addTruss 1 2 -> 1' 'addEBBeam 1 2 -> 2' unlock
+stop_standin
+timeout_none
+
+for err in standin peer; do
+  if [ -s "$work/$err.err" ]; then
+    echo "$err error output:"; cat "$work/$err.err"
+  fi
+done
+echo "$passes passed, $failures failed in $((SECONDS - started_at)) s"
+[ "$failures" -eq 0 ]
