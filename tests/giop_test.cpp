@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <ostream>
 
 namespace {
@@ -61,6 +62,7 @@ public:
         CORBA_ULong count = start;
         OBCount(arg, count);
         buf.alloc(count);
+        std::memset(buf.data, 0, count);  // padding is not written: no stale octets on the wire
         CORBA_Octet* cursor = buf.data + start;
         OBWrite(arg, cursor);
     }
@@ -367,7 +369,7 @@ TEST_P(GiopClientTest, TimeOutRaisesNoResponseAndTheLateReplyIsDropped) {
             FAIL() << "the reply cannot have come";
         } catch (const CORBA_NO_RESPONSE& e) {
             EXPECT_EQ(e.minor(), 0u);
-            EXPECT_EQ(e.completed(), CORBA_COMPLETED_NO);
+            EXPECT_EQ(e.completed(), CORBA_COMPLETED_MAYBE);
             EXPECT_STREQ(e.reason(), "");
         }
         EXPECT_TRUE(OBGIOPClientWorker::is_forgotten(lateId));

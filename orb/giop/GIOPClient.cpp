@@ -17,11 +17,13 @@ void reply_outcome(const OBBuffer& buf, CORBA_ULong offset, bool swap, CORBA_ULo
 }
 
 // A reply that did not come within the time-out: its id is forgotten so that
-// the late reply is dropped.
+// the late reply is dropped. The request has gone out, or its rest stays
+// queued and goes out before the next one, so the server may carry it out:
+// completed maybe, lest a caller repeat a call that did happen.
 [[noreturn]] void no_response(CORBA_ULong id, CORBA_Long timeout) {
     OB_ASSERT(timeout >= 0);
     OBGIOPClientWorker::forget_request(id);
-    throw CORBA_NO_RESPONSE(0, CORBA_COMPLETED_NO);
+    throw CORBA_NO_RESPONSE(0, CORBA_COMPLETED_MAYBE);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 namespace {
 
 const Bytes Key{'S', 't', 'a', 'v', 'a'};
-const std::int32_t NoResponseResult = static_cast<std::int32_t>(0x8004020E);  // NO_RESPONSE, completed no
+const std::int32_t NoResponseResult = static_cast<std::int32_t>(0x8004220E);  // NO_RESPONSE, completed maybe
 
 // A reference to the peer as the reference file would hold it.
 std::string referenceTo(const ScriptedPeer& peer) {

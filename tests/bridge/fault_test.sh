@@ -225,7 +225,7 @@ failed_with() { # call name, method, exception, expected code, output
 # Any COMM_FAILURE: which completion status depends on when the connection
 # broke (before sending: no; while waiting: no or maybe).
 comm_failure() { failed_with "$1" "$2" COMM_FAILURE '8004[0-2]204' "$3"; }
-no_response() { failed_with "$1" "$2" NO_RESPONSE 8004020E "$3"; }
+no_response() { failed_with "$1" "$2" NO_RESPONSE 8004220E "$3"; }
 succeeded_with() { # call name, value, output
   grep -qx "$1=$2 err=0" <<<"$3" || { printf '%s: expected %s, got:\n%s\n' "$1" "$2" "$3"; return 1; }
 }

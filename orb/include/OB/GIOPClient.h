@@ -42,7 +42,7 @@ public:
     // status sets the flags: USER_EXCEPTION sets userException,
     // LOCATION_FORWARD sets forward, SYSTEM_EXCEPTION raises the carried
     // exception as its class. No reply within timeout >= 0 ms forgets the id
-    // and raises CORBA_NO_RESPONSE (minor 0, COMPLETED_NO). A lost or broken
+    // and raises CORBA_NO_RESPONSE (minor 0, COMPLETED_MAYBE). A lost or broken
     // connection raises CORBA_COMM_FAILURE and the next request reconnects.
     CORBA_ULong request(CORBA_Object* obj, const char* op, OBBuffer& buf, bool& swap,
                         bool& userException, bool& forward, CORBA_Long timeout) override;
