@@ -39,11 +39,22 @@ public:
     void send_with_timeout(OCI_Buffer* buf, CORBA_ULong) override { buf->pos = buf->length(); }
     OCI_TransportInfo* info() override { return nullptr; }
     void reserved_operation(CORBA_Long) override {}
+    // One segment of what is left, its size taken from the data itself, so
+    // that messages split and share segments in every way.
+    void receive_some(OCI_Buffer* buf, CORBA_Boolean) override {
+        if (buf->is_full())
+            return;
+        if (left_ == 0)
+            throw CORBA_COMM_FAILURE("", OBMinorRecvZero, CORBA_COMPLETED_NO);
+        fill(buf, 1 + data_[0] % 97u);
+    }
 
 private:
-    // Copies what is left into buf; true when buf is full.
-    bool fill(OCI_Buffer* buf) {
-        const size_t want = buf->length() - buf->pos;
+    // Copies what is left, at most limit octets, into buf; true when buf is full.
+    bool fill(OCI_Buffer* buf, size_t limit = SIZE_MAX) {
+        size_t want = buf->length() - buf->pos;
+        if (want > limit)
+            want = limit;
         const size_t n = want < left_ ? want : left_;
         if (n) {
             std::memcpy(buf->data() + buf->pos, data_, n);
