@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the three targets and runs every test:
-# native (AddressSanitizer + UndefinedBehaviorSanitizer), then the Windows
-# x86_64 build under Wine. The i686 release build is built and linked only.
+# native (AddressSanitizer + UndefinedBehaviorSanitizer), every fuzzer for a
+# bounded time (FUZZ_SECONDS, default 45), then the Windows x86_64 build
+# under Wine. The i686 release build is built and linked only.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -23,6 +24,9 @@ status=0
 echo "== native tests"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/native --output-on-failure -j "$jobs" || status=1
+
+echo "== fuzzers, ${FUZZ_SECONDS:-45} s each"
+FUZZ_SECONDS=${FUZZ_SECONDS:-45} bash fuzz/run.sh || status=1
 
 echo "== Windows x86_64 tests under Wine"
 WINEPREFIX=$(bash scripts/wine-prefix.sh)
