@@ -287,6 +287,7 @@ TEST_F(TransportTest, InfoOutlivesItsTransport) {
 TEST_F(TransportTest, TransfersOnAClosedTransportFail) {
     c.client->close();
     BufferVar buf(new OCI_Buffer(4));
+    std::memset(buf->data(), 0, 4);  // the send must fail on the closed socket, not on stale octets
     expectCommFailure([&] { c.client->receive(buf.in(), true); }, OBMinorRecv, false);
     expectCommFailure([&] { c.client->send(buf.in(), true); }, OBMinorSend, false);
     expectCommFailure([&] { c.client->receive_with_timeout(buf.in(), 10); }, OBMinorSelect, false);
