@@ -10,31 +10,14 @@ set -euo pipefail
 
 rounds=${1:-5}
 [[ $rounds =~ ^[1-9][0-9]?$ ]] || { echo "usage: $0 [ROUNDS 1..99]" >&2; exit 2; }
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/bench
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTAVA_TESTS=OFF -DSTAVA_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target stava-standin stava-bench-orb stava-bench-omni stava-bench-floor \
-  stava-bench-marshal >/dev/null
-
-work=$(mktemp -d)
-standin=
-cleanup() {
-  if [[ -n $standin ]]; then
-    kill "$standin" 2>/dev/null || true
-    wait "$standin" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# GIOP 1.0 profile, as the bridge's references; it stops by itself at the latest after 10 minutes.
-"$build/standin/stava-standin" --ref "$work/ref" --port 0 --giop 1.0 --max-seconds 600 &
-standin=$!
-for _ in $(seq 100); do
-  [[ -s $work/ref ]] && break
-  sleep 0.1
-done
-[[ -s $work/ref ]] || { echo "the stand-in wrote no reference" >&2; exit 1; }
+source "$(dirname "$0")/lib.sh"
+trap bench_cleanup EXIT
+build=$bench_root/build/bench
+bench_build "$build" stava-standin stava-bench-orb stava-bench-omni stava-bench-floor \
+  stava-bench-marshal
+# It stops by itself at the latest after 10 minutes.
+bench_start_standin "$build/standin/stava-standin" "$bench_work/ref" 600
+work=$bench_work
 
 bin=$build/bench
 out=$work/out

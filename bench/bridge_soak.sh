@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# The bridge under Wine, driven by a VBScript client through one Model
+# object, with the native application stand-in on loopback.
+#
+#   bash bench/bridge_soak.sh [--bench] [CALLS] [BRIDGE.exe STAVA-STANDIN]
+#
+# Soak (default): CALLS calls (default 100000) of bench/bridge_soak.vbs;
+# prints the bridge process's resident set (VmRSS of its Linux process)
+# after a warm-up and at 10%, 50% and 100% of the calls, and fails when it
+# grew by 1 MiB or more from the 10% sample to the last one, or a call did
+# not end as expected.
+# --bench: three rounds of CALLS addNode calls (default 2000) against as
+# many isValid calls, which the bridge answers without the application
+# (bench/bridge_bench.vbs); prints the medians in microseconds per call and
+# the share of addNode that the way through the ORB to the application
+# takes, (addNode - isValid) / addNode.
+# Without BRIDGE.exe and STAVA-STANDIN it builds both (Release): the
+# stand-in in build/bench (or $STAVA_BENCH_BUILD), the x86_64 bridge in
+# build/bench-win64 (or $STAVA_BENCH_WIN64_BUILD).
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+client_pid=
+# Stops the client, this run's own prefix (never another one) and the rest.
+cleanup() {
+  [[ -z $client_pid ]] || kill "$client_pid" 2>/dev/null || true
+  [[ ${WINEPREFIX:-} != "$bench_work"/* ]] || "$wineserver" -k >/dev/null 2>&1 || true
+  bench_cleanup
+}
+trap cleanup EXIT
+
+mode=soak
+calls=
+paths=()
+for arg in "$@"; do
+  case $arg in
+    --bench) mode=bench ;;
+    *[!0-9]*) paths+=("$arg") ;;
+    '') ;;
+    *) calls=$arg ;;
+  esac
+done
+usage() { echo "usage: $0 [--bench] [CALLS] [BRIDGE.exe STAVA-STANDIN]" >&2; exit 2; }
+[[ ${#paths[@]} -eq 0 || ${#paths[@]} -eq 2 ]] || usage
+if [[ $mode == soak ]]; then
+  calls=${calls:-100000}
+  ((calls >= 1000)) || usage
+else
+  calls=${calls:-2000}
+  ((calls >= 100)) || usage
+fi
+
+if [[ ${#paths[@]} -eq 2 ]]; then
+  bridge=${paths[0]} standin=${paths[1]}
+else
+  build=${STAVA_BENCH_BUILD:-$bench_root/build/bench}
+  win64=${STAVA_BENCH_WIN64_BUILD:-$bench_root/build/bench-win64}
+  bench_build "$build" stava-standin
+  cmake -S "$bench_root" -B "$win64" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTAVA_TESTS=OFF \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+  cmake --build "$win64" -j2 --target StavaAutomationBridge >/dev/null
+  bridge=$win64/bridge/StavaAutomationBridge.exe standin=$build/standin/stava-standin
+fi
+[[ -f $bridge && -x $standin ]] || { echo "no bridge at $bridge or no stand-in at $standin" >&2; exit 1; }
+
+# Wine's ANSI code page follows the locale.
+export LC_ALL=C
+export WINEPREFIX=$bench_work/wine/prefix WINEDEBUG=-all
+
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+w() { timeout 60 "$wine" "$@"; }
+# Creating a prefix fails now and then on a loaded machine: one more try.
+new_prefix() {
+  "$wineserver" -k >/dev/null 2>&1 || true
+  rm -rf "$bench_work/wine" && mkdir "$bench_work/wine" &&
+    bash "$bench_root/scripts/wine-prefix.sh" "$bench_work/wine" >/dev/null
+}
+new_prefix || new_prefix || { echo "FAIL: no Wine prefix" >&2; exit 1; }
+
+# Long enough for the slowest run on a loaded machine.
+bench_start_standin "$standin" "$bench_work/ref" 3600 2>>"$bench_work/standin.err"
+w reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d "$(winpath "$bench_work/ref")" /f >/dev/null
+w reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile /d "$(winpath "$bench_work/bridge.log")" /f >/dev/null
+w "$bridge" /RegServer || { echo "FAIL: /RegServer" >&2; exit 1; }
+
+# The Linux process of this prefix's bridge (other prefixes may run one too).
+bridge_pid() {
+  local pid
+  for pid in $(pgrep -f StavaAutomationBridge.exe); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      echo "$pid"
+      return 0
+    fi
+  done
+  return 1
+}
+rss_kb() { awk '$1 == "VmRSS:" { print $2 }' "/proc/$1/status"; }
+
+# Runs the soak client; at each "AT <point>" line it reads the bridge's
+# resident set and lets the client go on. Every wait ends with the client,
+# which stops by itself: at the latest after 60 s at a point, and by timeout.
+soak() {
+  local out=$bench_work/soak.out sync=$bench_work/sync point pid line seen=0
+  local -A rss=()
+  mkdir "$sync"
+  : >"$out"
+  timeout 3600 "$wine" cscript //nologo "$(winpath "$bench_root/bench/bridge_soak.vbs")" "$calls" \
+    "$(winpath "$sync")" >"$out" 2>/dev/null &
+  client_pid=$!
+  local started=$SECONDS
+  while kill -0 "$client_pid" 2>/dev/null || ((seen < $(sed -n '/^AT /p' "$out" | wc -l))); do
+    line=$(tr -d '\r' <"$out" | sed -n '/^AT /p' | sed -n "$((seen + 1))p")
+    if [[ -z $line ]]; then
+      sleep 0.1
+      continue
+    fi
+    point=${line#AT }
+    pid=$(bridge_pid) && rss[$point]=$(rss_kb "$pid") || rss[$point]=
+    touch "$sync/$point"
+    seen=$((seen + 1))
+  done
+  wait "$client_pid" || true
+  client_pid=
+  local seconds=$((SECONDS - started))
+  tr -d '\r' <"$out" | grep -v '^AT ' || true
+  local client_seconds
+  client_seconds=$(tr -d '\r' <"$out" | sed -n 's/^SECONDS //p')
+  echo "BRIDGE-SOAK calls=$calls run=${seconds}s calls-timed=${client_seconds}s" \
+    "us/call=$(awk -v s="${client_seconds:-0}" -v n="$calls" 'BEGIN { printf "%.1f", s * 1e6 / n }')"
+  echo "BRIDGE-SOAK VmRSS kB: warm-up ${rss[warmup]:-?}, 10% ${rss[10]:-?}, 50% ${rss[50]:-?}," \
+    "100% ${rss[100]:-?}"
+  tr -d '\r' <"$out" | grep -qx DONE || { echo "FAIL: the client did not finish its calls"; return 1; }
+  [[ -n ${rss[10]:-} && -n ${rss[100]:-} ]] || { echo "FAIL: no resident set of the bridge"; return 1; }
+  local growth=$((rss[100] - rss[10]))
+  echo "BRIDGE-SOAK growth 10%..100% $growth kB (limit 1024)"
+  ((growth < 1024)) || { echo "FAIL: the bridge's resident set grew by $growth kB"; return 1; }
+}
+
+# Runs the timing client and prints the medians of its rounds.
+bench() {
+  local out=$bench_work/bench.out
+  timeout 1800 "$wine" cscript //nologo "$(winpath "$bench_root/bench/bridge_bench.vbs")" "$calls" 3 \
+    2>/dev/null | tr -d '\r' >"$out" || true
+  grep -qx DONE "$out" || { cat "$out"; echo "FAIL: the timing client did not finish"; return 1; }
+  awk -v n="$calls" '
+    function median(v, k,    i, j, t) {
+      for (i = 2; i <= k; ++i)
+        for (j = i; j > 1 && v[j - 1] > v[j]; --j) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+      return k % 2 ? v[(k + 1) / 2] : (v[k / 2] + v[k / 2 + 1]) / 2
+    }
+    $1 == "ADDNODE" { a[++na] = $2; rounds = rounds sprintf(" %.0f", $2) }
+    $1 == "ISVALID" { b[++nb] = $2; rounds = rounds sprintf("/%.0f", $2) }
+    END {
+      printf "BRIDGE-BENCH rounds, addNode/isValid us/call:%s\n", rounds
+      add = median(a, na); valid = median(b, nb)
+      printf "BRIDGE-BENCH %d calls each, median of %d rounds: addNode %.1f us/call, isValid %.1f us/call," \
+             " ORB and application share of addNode %.0f%%\n", n, na, add, valid, 100 * (add - valid) / add
+    }' "$out"
+}
+
+"$mode"
