@@ -5,15 +5,22 @@
 // The request is the one our stub sends (message header, Request header with
 // the stand-in's object key, two doubles); the reply is what the stand-in
 // answered to it once. The server is a forked child that answers every
-// request-sized read with the reply until the client closes.
+// request-sized read with the reply, carrying the request's id, until the
+// client closes; then it serves the next connection.
+//
+// Then our ORB's stub (blocking model) calls the same bare server, which
+// shows what our client side costs over the floor client without the
+// stand-in's server side in the figures.
 //
 //   stava-bench-floor REF_FILE
 #include "CallFigures.h"
 #include "RefFile.h"
+#include "StavaController.h"
 
 #include <OB/CDR.h>
 #include <OB/GIOP.h>
 #include <OB/IOP.h>
+#include <OB/ORB.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -23,6 +30,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <stdexcept>
@@ -130,17 +138,27 @@ Octets standinReply(unsigned short port, const Octets& request) {
     return reply;
 }
 
-// Serves one connection on listener: reads requestSize octets, writes reply,
-// until the peer closes. Runs in the forked child.
-void serve(int listener, size_t requestSize, const Octets& reply) {
-    const int fd = ::accept(listener, nullptr, nullptr);
-    if (fd < 0)
-        return;
-    setNoDelay(fd);
+// Where the request id lies in a GIOP 1.0 Request and Reply without service
+// contexts: behind the message header and the context count.
+const size_t RequestIdAt = OBGIOPHeaderSize + 4;
+
+// Serves the connections on listener one after the other: reads
+// requestSize octets, writes reply with the request's id, until the peer
+// closes. Runs in the forked child.
+void serve(int listener, size_t requestSize, Octets reply) {
     Octets request(requestSize);
-    while (readAll(fd, request.data(), requestSize) && writeAll(fd, reply.data(), reply.size())) {
+    for (;;) {
+        const int fd = ::accept(listener, nullptr, nullptr);
+        if (fd < 0)
+            return;
+        setNoDelay(fd);
+        while (readAll(fd, request.data(), requestSize)) {
+            std::copy_n(request.begin() + RequestIdAt, 4, reply.begin() + RequestIdAt);
+            if (!writeAll(fd, reply.data(), reply.size()))
+                break;
+        }
+        ::close(fd);
     }
-    ::close(fd);
 }
 
 // The floor server in a child process: listening on a free loopback port
@@ -178,6 +196,27 @@ private:
     pid_t pid_ = -1;
 };
 
+// addNode through our ORB and stub, blocking model, to the bare server on
+// port, which answers to the stand-in's reference ior.
+CallFigures measureOurs(IOP_IOR& ior, unsigned short port) {
+    char program[] = "stava-bench-floor";
+    char* orbArgv[] = {program, nullptr};
+    int orbArgc = 1;
+    CORBA_ORB_var orb(CORBA_ORB_init(orbArgc, orbArgv, ""));
+    IIOP_ProfileBody body;
+    OBDecodeIIOPProfile(ior.profiles[0], body);
+    body.host = "127.0.0.1";
+    body.port = port;
+    ior.profiles.length(1);
+    OBEncodeIIOPProfile(body, ior.profiles[0]);
+    CORBA_String_var text(OBIORToString(ior));
+    CORBA_Object_var obj(orb->string_to_object(text.in()));
+    StavaController_var controller(StavaController::_narrow(obj.in()));
+    if (!controller.in())
+        throw std::runtime_error("the reference is not a StavaController");
+    return measureCalls([&] { controller->addNode(1.5, -2.0); });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -196,15 +235,18 @@ int main(int argc, char** argv) {
         const Octets request = addNodeRequest(body.object_key);
         const Octets reply = standinReply(body.port, request);
         FloorServer server(request.size(), reply);
-        Socket client(connectLoopback(server.port()));
-        Octets in(reply.size());
-        const CallFigures f = measureCalls([&] {
-            if (!writeAll(client.fd(), request.data(), request.size()) ||
-                !readAll(client.fd(), in.data(), in.size()))
-                throw std::runtime_error("the floor server went away");
-        });
-        printCallFigures("floor", f);
+        {
+            Socket client(connectLoopback(server.port()));
+            Octets in(reply.size());
+            const CallFigures f = measureCalls([&] {
+                if (!writeAll(client.fd(), request.data(), request.size()) ||
+                    !readAll(client.fd(), in.data(), in.size()))
+                    throw std::runtime_error("the floor server went away");
+            });
+            printCallFigures("floor", f);
+        }
         std::printf("OCTETS request %zu reply %zu\n", request.size(), reply.size());
+        printCallFigures("ours-blocking@bare-server", measureOurs(ior, server.port()));
         return 0;
     } catch (const CORBA_Exception& e) {
         std::fprintf(stderr, "CORBA exception %s\n", e._rep_id());
