@@ -11,8 +11,6 @@ exe=$1
 standin=$2
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
 command -v catior >/dev/null || { echo "FAIL: catior (Debian package omniorb) is missing"; exit 1; }
 
 # Wine's ANSI code page follows the locale; "C" gives 1252, which the
@@ -21,18 +19,7 @@ export LC_ALL=C
 work=$(mktemp -d /tmp/stava-e2e.XXXXXX)
 standin_pid=
 holder_pid=
-stop_standin() {
-  [ -n "$standin_pid" ] || return 0
-  kill -TERM "$standin_pid" 2>/dev/null
-  local i
-  for i in $(seq 50); do
-    kill -0 "$standin_pid" 2>/dev/null || break
-    sleep 0.2
-  done
-  kill -KILL "$standin_pid" 2>/dev/null
-  wait "$standin_pid" 2>/dev/null
-  standin_pid=
-}
+stop_standin() { stop_pid "$standin_pid"; standin_pid=; }
 cleanup() {
   [ -z "$holder_pid" ] || kill "$holder_pid" 2>/dev/null
   stop_standin
@@ -41,53 +28,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The prefix lies in $work, so that the cleanup removes it. Its creation
-# fails now and then on a loaded machine: one more try.
-export WINEPREFIX=$work/wine/prefix WINEDEBUG=-all
-new_prefix() {
-  "$wineserver" -k >/dev/null 2>&1
-  rm -rf "$work/wine" && mkdir "$work/wine" &&
-    bash "$root/scripts/wine-prefix.sh" "$work/wine" >/dev/null
-}
-new_prefix || new_prefix || { echo "FAIL: no Wine prefix"; exit 1; }
-
-failures=0
-passes=0
-check() { # name, command...
-  local name=$1; shift
-  if "$@"; then
-    echo "PASS: $name"; passes=$((passes + 1))
-  else
-    echo "FAIL: $name"; failures=$((failures + 1))
-  fi
-}
-# A check that the rest needs: stop at its failure.
-require() { # name, command...
-  check "$@" || { echo "$passes passed, $failures failed; stopped"; exit 1; }
-}
-same() { # expected, actual: shows both when they differ
-  [ "$1" == "$2" ] && return 0
-  printf -- '--- expected\n%s\n--- actual\n%s\n---\n' "$1" "$2"
-  return 1
-}
-w() { timeout 60 "$wine" "$@"; }
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
-script() { winpath "$here/e2e/$1"; }
-# Runs a client script to its end; prints its output without CRs.
-client() { # script, arguments...
-  local name=$1; shift
-  timeout 90 "$wine" cscript //nologo "$(script "$name")" "$@" 2>/dev/null | tr -d '\r'
-}
-# Waits (bounded) until every process of the prefix, the bridge too, has ended.
-prefix_idle() { timeout 30 "$wineserver" -w; }
-wait_for_file() { # path, seconds
-  local i
-  for i in $(seq $(($2 * 5))); do
-    [ -e "$1" ] && return 0
-    sleep 0.2
-  done
-  return 1
-}
+client_dir=$here/e2e
+source "$here/wine_harness.sh"
 
 ref=$work/stv.ref
 log=$work/bridge.log

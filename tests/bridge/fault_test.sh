@@ -16,8 +16,6 @@ standin=$2
 faultpeer=$3
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
 command -v catior >/dev/null || { echo "FAIL: catior (Debian package omniorb) is missing"; exit 1; }
 [ -x "$faultpeer" ] || { echo "FAIL: no fault peer at $faultpeer (build stava-faultpeer natively)"; exit 1; }
 started_at=$SECONDS
@@ -27,18 +25,6 @@ work=$(mktemp -d /tmp/stava-fault.XXXXXX)
 standin_pid=
 peer_pid=
 client_pid=
-# Stops a process of ours by its id: SIGTERM, then SIGKILL after 10 s.
-stop_pid() { # pid
-  [ -n "$1" ] || return 0
-  kill -TERM "$1" 2>/dev/null
-  local i
-  for i in $(seq 50); do
-    kill -0 "$1" 2>/dev/null || break
-    sleep 0.2
-  done
-  kill -KILL "$1" 2>/dev/null
-  wait "$1" 2>/dev/null
-}
 stop_standin() { stop_pid "$standin_pid"; standin_pid=; }
 stop_peer() { stop_pid "$peer_pid"; peer_pid=; }
 # Ends a process at once, as a crash would.
@@ -55,43 +41,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The prefix lies in $work, so that the cleanup removes it. Its creation
-# fails now and then on a loaded machine: one more try.
-export WINEPREFIX=$work/wine/prefix WINEDEBUG=-all
-new_prefix() {
-  "$wineserver" -k >/dev/null 2>&1
-  rm -rf "$work/wine" && mkdir "$work/wine" &&
-    bash "$root/scripts/wine-prefix.sh" "$work/wine" >/dev/null
-}
-new_prefix || new_prefix || { echo "FAIL: no Wine prefix"; exit 1; }
+client_dir=$here/fault
+source "$here/wine_harness.sh"
 
-failures=0
-passes=0
-check() { # name, command...
-  local name=$1; shift
-  if "$@"; then
-    echo "PASS: $name"; passes=$((passes + 1))
-  else
-    echo "FAIL: $name"; failures=$((failures + 1))
-  fi
-}
-# A check that the rest needs: stop at its failure.
-require() { # name, command...
-  check "$@" || { echo "$passes passed, $failures failed; stopped"; exit 1; }
-}
-same() { # expected, actual: shows both when they differ
-  [ "$1" == "$2" ] && return 0
-  printf -- '--- expected\n%s\n--- actual\n%s\n---\n' "$1" "$2"
-  return 1
-}
-w() { timeout 60 "$wine" "$@"; }
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
-script() { winpath "$here/fault/$1"; }
-# Runs a client script to its end (at most 90 s); prints its output without CRs.
-client() { # script, arguments...
-  local name=$1; shift
-  timeout 90 "$wine" cscript //nologo "$(script "$name")" "$@" 2>/dev/null | tr -d '\r'
-}
 # Starts a client script in the background (at most 180 s); its output goes
 # to $work/NAME.out.
 client_bg() { # output name, script, arguments...
@@ -107,16 +59,6 @@ client_end() {
 }
 # The background client's output without CRs.
 client_output() { tr -d '\r' < "$work/$1.out"; }
-# Waits (bounded) until every process of the prefix, the bridge too, has ended.
-prefix_idle() { timeout 30 "$wineserver" -w; }
-wait_for_file() { # path, seconds
-  local i
-  for i in $(seq $(($2 * 5))); do
-    [ -e "$1" ] && return 0
-    sleep 0.2
-  done
-  return 1
-}
 wait_for_line() { # file, extended regular expression, seconds
   local i
   for i in $(seq $(($3 * 5))); do
