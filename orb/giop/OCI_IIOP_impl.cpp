@@ -160,50 +160,34 @@ bool OCI_IIOP_Transport_impl::wouldBlock() const {
     return !block_ && OBGetSocketError() == OBErrWouldBlock;
 }
 
-CORBA_Long OCI_IIOP_Transport_impl::recvSome(OCI_Buffer* buf) {
-    const CORBA_Long n = OBSocketRecv(handle_, buf->data() + buf->pos, buf->length() - buf->pos);
+CORBA_Long OCI_IIOP_Transport_impl::moveSome(OCI_Buffer* buf, Way way) {
+    CORBA_Octet* at = buf->data() + buf->pos;
+    const CORBA_ULong room = buf->length() - buf->pos;
+    const CORBA_Long n = way == Way::In ? OBSocketRecv(handle_, at, room) : OBSocketSend(handle_, at, room);
     if (n > 0)
         buf->pos += static_cast<CORBA_ULong>(n);
     return n;
 }
 
-CORBA_Long OCI_IIOP_Transport_impl::sendSome(OCI_Buffer* buf) {
-    const CORBA_Long n = OBSocketSend(handle_, buf->data() + buf->pos, buf->length() - buf->pos);
-    if (n > 0)
-        buf->pos += static_cast<CORBA_ULong>(n);
-    return n;
-}
-
-bool OCI_IIOP_Transport_impl::receiveChunk(OCI_Buffer* buf) {
-    const CORBA_Long n = recvSome(buf);
+bool OCI_IIOP_Transport_impl::moveChunk(OCI_Buffer* buf, Way way) {
+    const CORBA_Long n = moveSome(buf, way);
     if (n == 0)
-        throw CORBA_COMM_FAILURE(OBMinorRecvZero, CORBA_COMPLETED_NO);
+        throw CORBA_COMM_FAILURE(way == Way::In ? OBMinorRecvZero : OBMinorSendZero, CORBA_COMPLETED_NO);
     if (n < 0) {
         if (wouldBlock())
             return false;
-        throwSocketFailure(OBMinorRecv);
+        throwSocketFailure(way == Way::In ? OBMinorRecv : OBMinorSend);
     }
     return true;
 }
 
-bool OCI_IIOP_Transport_impl::sendChunk(OCI_Buffer* buf) {
-    const CORBA_Long n = sendSome(buf);
-    if (n == 0)
-        throw CORBA_COMM_FAILURE(OBMinorSendZero, CORBA_COMPLETED_NO);
-    if (n < 0) {
-        if (wouldBlock())
-            return false;
-        throwSocketFailure(OBMinorSend);
-    }
-    return true;
-}
-
-bool OCI_IIOP_Transport_impl::waitReady(bool forWrite, CORBA_ULong ms) {
+bool OCI_IIOP_Transport_impl::waitReady(Way way, CORBA_ULong ms) {
     OBSocketSet set;
     if (!set.add(handle_))
         throw CORBA_COMM_FAILURE("socket cannot be watched by select()", OBMinorSelect,
                                  CORBA_COMPLETED_NO);
     const OBTimeVal limit = {static_cast<CORBA_Long>(ms / 1000), static_cast<CORBA_Long>(ms % 1000 * 1000)};
+    const bool forWrite = way == Way::Out;
     const CORBA_Long ready =
         OBSocketSelect(handle_ + 1, forWrite ? nullptr : &set, forWrite ? &set : nullptr, &limit);
     if (ready < 0)
@@ -211,17 +195,17 @@ bool OCI_IIOP_Transport_impl::waitReady(bool forWrite, CORBA_ULong ms) {
     return ready > 0;
 }
 
-void OCI_IIOP_Transport_impl::receive(OCI_Buffer* buf, CORBA_Boolean block) {
+void OCI_IIOP_Transport_impl::transfer(OCI_Buffer* buf, CORBA_Boolean block, Way way) {
     setBlocking(block);
     while (!buf->is_full())
-        if (!receiveChunk(buf))
+        if (!moveChunk(buf, way))
             return;
 }
 
-CORBA_Boolean OCI_IIOP_Transport_impl::try_receive(OCI_Buffer* buf, CORBA_Boolean block) {
+CORBA_Boolean OCI_IIOP_Transport_impl::tryTransfer(OCI_Buffer* buf, CORBA_Boolean block, Way way) {
     setBlocking(block);
     while (!buf->is_full()) {
-        const CORBA_Long n = recvSome(buf);
+        const CORBA_Long n = moveSome(buf, way);
         if (n == 0)
             return false;
         if (n < 0) {
@@ -229,57 +213,46 @@ CORBA_Boolean OCI_IIOP_Transport_impl::try_receive(OCI_Buffer* buf, CORBA_Boolea
                 return false;
             if (wouldBlock())
                 return true;
-            throwSocketFailure(OBMinorRecv);
+            throwSocketFailure(way == Way::In ? OBMinorRecv : OBMinorSend);
         }
     }
     return true;
 }
 
-void OCI_IIOP_Transport_impl::receive_with_timeout(OCI_Buffer* buf, CORBA_ULong ms) {
+void OCI_IIOP_Transport_impl::transferWithTimeout(OCI_Buffer* buf, CORBA_ULong ms, Way way) {
     if (ms == 0) {
-        receive(buf, false);
+        transfer(buf, false, way);
         return;
     }
     setBlocking(false);
     // The limit bounds each wait, not the whole transfer.
     while (!buf->is_full())
-        if (!waitReady(false, ms) || !receiveChunk(buf))
+        if (!waitReady(way, ms) || !moveChunk(buf, way))
             return;
+}
+
+void OCI_IIOP_Transport_impl::receive(OCI_Buffer* buf, CORBA_Boolean block) {
+    transfer(buf, block, Way::In);
+}
+
+CORBA_Boolean OCI_IIOP_Transport_impl::try_receive(OCI_Buffer* buf, CORBA_Boolean block) {
+    return tryTransfer(buf, block, Way::In);
+}
+
+void OCI_IIOP_Transport_impl::receive_with_timeout(OCI_Buffer* buf, CORBA_ULong ms) {
+    transferWithTimeout(buf, ms, Way::In);
 }
 
 void OCI_IIOP_Transport_impl::send(OCI_Buffer* buf, CORBA_Boolean block) {
-    setBlocking(block);
-    while (!buf->is_full())
-        if (!sendChunk(buf))
-            return;
+    transfer(buf, block, Way::Out);
 }
 
 CORBA_Boolean OCI_IIOP_Transport_impl::try_send(OCI_Buffer* buf, CORBA_Boolean block) {
-    setBlocking(block);
-    while (!buf->is_full()) {
-        const CORBA_Long n = sendSome(buf);
-        if (n == 0)
-            return false;
-        if (n < 0) {
-            if (OBGetSocketError() == OBErrConnReset)
-                return false;
-            if (wouldBlock())
-                return true;
-            throwSocketFailure(OBMinorSend);
-        }
-    }
-    return true;
+    return tryTransfer(buf, block, Way::Out);
 }
 
 void OCI_IIOP_Transport_impl::send_with_timeout(OCI_Buffer* buf, CORBA_ULong ms) {
-    if (ms == 0) {
-        send(buf, false);
-        return;
-    }
-    setBlocking(false);
-    while (!buf->is_full())
-        if (!waitReady(true, ms) || !sendChunk(buf))
-            return;
+    transferWithTimeout(buf, ms, Way::Out);
 }
 
 OCI_TransportInfo* OCI_IIOP_Transport_impl::info() { return OBDuplicate(info_.in()); }
@@ -289,7 +262,7 @@ void OCI_IIOP_Transport_impl::reserved_operation(CORBA_Long) {}
 void OCI_IIOP_Transport_impl::receive_some(OCI_Buffer* buf, CORBA_Boolean block) {
     setBlocking(block);
     if (!buf->is_full())
-        receiveChunk(buf);
+        moveChunk(buf, Way::In);
 }
 
 // --- connector -------------------------------------------------------------------

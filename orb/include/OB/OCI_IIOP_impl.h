@@ -102,17 +102,25 @@ public:
     void receive_some(OCI_Buffer* buf, CORBA_Boolean block) override;
 
 private:
+    // Which way a transfer moves octets: recv into the buffer, or send from it.
+    enum class Way { In, Out };
+
     void setBlocking(bool block);
-    // Waits up to ms for readability (or writability); false on a time-out.
-    bool waitReady(bool forWrite, CORBA_ULong ms);
-    // One recv into (send from) buf, advancing pos: the count moved, 0 when
-    // the peer has closed, -1 on failure (the last socket error tells).
-    CORBA_Long recvSome(OCI_Buffer* buf);
-    CORBA_Long sendSome(OCI_Buffer* buf);
-    // One recv into (send from) buf for receive and send: false when it
-    // would block in non-blocking mode; raises on the other failures.
-    bool receiveChunk(OCI_Buffer* buf);
-    bool sendChunk(OCI_Buffer* buf);
+    // Waits up to ms for readability (way In) or writability (Out); false on
+    // a time-out.
+    bool waitReady(Way way, CORBA_ULong ms);
+    // One recv or send on buf, advancing pos: the count moved, 0 when the
+    // peer has closed, -1 on failure (the last socket error tells).
+    CORBA_Long moveSome(OCI_Buffer* buf, Way way);
+    // One recv or send for receive and send: false when it would block in
+    // non-blocking mode; raises minor 3 or 4 when the peer has closed, 1 or
+    // 2 on the other failures.
+    bool moveChunk(OCI_Buffer* buf, Way way);
+    // The loops behind receive/send, try_receive/try_send and
+    // receive_with_timeout/send_with_timeout.
+    void transfer(OCI_Buffer* buf, CORBA_Boolean block, Way way);
+    CORBA_Boolean tryTransfer(OCI_Buffer* buf, CORBA_Boolean block, Way way);
+    void transferWithTimeout(OCI_Buffer* buf, CORBA_ULong ms, Way way);
     // A failed call only found no data (no room) in non-blocking mode.
     bool wouldBlock() const;
 
