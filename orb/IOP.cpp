@@ -58,6 +58,17 @@ void OBDecodeIIOPProfile(const IOP_TaggedProfile& profile, IIOP_ProfileBody& bod
     // IIOP 1.1 and later append tagged components; they are not needed here.
 }
 
+OBVarSeq<IIOP_ProfileBody> OBDecodeIIOPProfiles(const IOP_IOR& ior) {
+    OBVarSeq<IIOP_ProfileBody> bodies;
+    for (CORBA_ULong i = 0; i < ior.profiles.length(); ++i) {
+        if (ior.profiles[i].tag != IOP_TAG_INTERNET_IOP)
+            continue;
+        bodies.length(bodies.length() + 1);
+        OBDecodeIIOPProfile(ior.profiles[i], bodies[bodies.length() - 1]);
+    }
+    return bodies;
+}
+
 void OBEncodeIIOPProfile(const IIOP_ProfileBody& body, IOP_TaggedProfile& profile) {
     OB_CHECK_COMPLIANT(body.host.in(), OBNCNullString);
     profile.tag = IOP_TAG_INTERNET_IOP;
@@ -229,13 +240,7 @@ void OBPrintIOR(const char* text, std::ostream& out) {
     IOP_IOR ior;
     const CORBA_Octet flag = readHexIOR(text + 4, ior);
     // Decode every IIOP body before writing, so bad data leaves no partial dump.
-    OBVarSeq<IIOP_ProfileBody> bodies;
-    for (CORBA_ULong i = 0; i < ior.profiles.length(); ++i) {
-        if (ior.profiles[i].tag != IOP_TAG_INTERNET_IOP)
-            continue;
-        bodies.length(bodies.length() + 1);
-        OBDecodeIIOPProfile(ior.profiles[i], bodies[bodies.length() - 1]);
-    }
+    const OBVarSeq<IIOP_ProfileBody> bodies = OBDecodeIIOPProfiles(ior);
 
     out << "byteorder: " << (flag != 0 ? "little" : "big") << " endian\n";
     out << "type_id: " << ior.type_id.in() << '\n';

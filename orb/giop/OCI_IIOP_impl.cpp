@@ -45,18 +45,6 @@ bool sameHost(const char* a, const char* b) {
     return first.sin_addr.s_addr == second.sin_addr.s_addr;
 }
 
-// The decoded bodies of all IIOP profiles of ior, in order.
-OBVarSeq<IIOP_ProfileBody> iiopBodies(const IOP_IOR& ior) {
-    OBVarSeq<IIOP_ProfileBody> bodies;
-    for (CORBA_ULong i = 0; i < ior.profiles.length(); ++i) {
-        if (ior.profiles[i].tag != IOP_TAG_INTERNET_IOP)
-            continue;
-        bodies.length(bodies.length() + 1);
-        OBDecodeIIOPProfile(ior.profiles[i], bodies[bodies.length() - 1]);
-    }
-    return bodies;
-}
-
 bool sameKey(const CORBA_OctetSeq& a, const CORBA_OctetSeq& b) {
     return a.length() == b.length() && std::memcmp(a.data(), b.data(), a.length()) == 0;
 }
@@ -319,7 +307,7 @@ bool OCI_IIOP_Connector_impl::namesEndpoint(const IIOP_ProfileBody& body) {
 }
 
 CORBA_Boolean OCI_IIOP_Connector_impl::serves_ior(const IOP_IOR& ior) {
-    const OBVarSeq<IIOP_ProfileBody> bodies = iiopBodies(ior);
+    const OBVarSeq<IIOP_ProfileBody> bodies = OBDecodeIIOPProfiles(ior);
     for (CORBA_ULong i = 0; i < bodies.length(); ++i) {
         try {
             if (namesEndpoint(bodies[i]))
@@ -337,7 +325,7 @@ CORBA_Boolean OCI_IIOP_Connector_impl::serves_ior_with_policies(const IOP_IOR& i
 }
 
 CORBA_OctetSeq OCI_IIOP_Connector_impl::object_key_for(const IOP_IOR& ior) {
-    const OBVarSeq<IIOP_ProfileBody> bodies = iiopBodies(ior);
+    const OBVarSeq<IIOP_ProfileBody> bodies = OBDecodeIIOPProfiles(ior);
     for (CORBA_ULong i = 0; i < bodies.length(); ++i)
         if (namesEndpoint(bodies[i]))
             return bodies[i].object_key;
@@ -441,8 +429,8 @@ CORBA_Boolean OCI_IIOP_ConFactory_impl::equivalent(const IOP_IOR& a, const IOP_I
 }
 
 bool iiop_ior_equivalent(const IOP_IOR& a, const IOP_IOR& b) {
-    const OBVarSeq<IIOP_ProfileBody> first = iiopBodies(a);
-    const OBVarSeq<IIOP_ProfileBody> second = iiopBodies(b);
+    const OBVarSeq<IIOP_ProfileBody> first = OBDecodeIIOPProfiles(a);
+    const OBVarSeq<IIOP_ProfileBody> second = OBDecodeIIOPProfiles(b);
     for (CORBA_ULong i = 0; i < first.length(); ++i)
         for (CORBA_ULong j = 0; j < second.length(); ++j)
             if (equivalentBodies(first[i], second[j]))

@@ -57,6 +57,10 @@ bool OBIsNilIOR(const IOP_IOR& ior);
 // CORBA_MARSHAL (minor 0, COMPLETED_NO).
 void OBDecodeIIOPProfile(const IOP_TaggedProfile& profile, IIOP_ProfileBody& body);
 
+// The decoded bodies of all tag-0 profiles of ior, in order; other profiles
+// are skipped. Bad data raises CORBA_MARSHAL as OBDecodeIIOPProfile does.
+OBVarSeq<IIOP_ProfileBody> OBDecodeIIOPProfiles(const IOP_IOR& ior);
+
 // Encodes body as the encapsulation of a new tag-0 profile (native order).
 void OBEncodeIIOPProfile(const IIOP_ProfileBody& body, IOP_TaggedProfile& profile);
 
