@@ -7,29 +7,16 @@
 set -uo pipefail
 exe=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-
-WINEPREFIX=$(bash "$root/scripts/wine-prefix.sh") || { echo "FAIL: no Wine prefix"; exit 1; }
-export WINEPREFIX WINEDEBUG=-all
+work=$(mktemp -d /tmp/stava-server.XXXXXX)
 cleanup() {
   "$wineserver" -k >/dev/null 2>&1 || true
-  rm -rf "$(dirname "$WINEPREFIX")"
+  rm -rf "$work"
 }
 trap cleanup EXIT
+client_dir=$work
+source "$root/tests/bridge/wine_harness.sh"
 
 drive_c=$WINEPREFIX/drive_c
-failures=0
-passes=0
-check() { # name, command...
-  local name=$1; shift
-  if "$@"; then
-    echo "PASS: $name"; passes=$((passes + 1))
-  else
-    echo "FAIL: $name"; failures=$((failures + 1))
-  fi
-}
-w() { timeout 60 "$wine" "$@"; }
 has_key() { w reg query "$1" >/dev/null 2>&1; }
 lacks_key() { ! has_key "$1"; }
 has_value() { # key, value name ('' = default), expected data
@@ -42,8 +29,6 @@ log_is() { # expected lines (each ended by CR LF in the file)
   expected=$(printf '%s\r\n' "$@")
   [ "$(cat "$drive_c/bridge-test.log" 2>/dev/null)" == "${expected%$'\n'}" ]
 }
-# Waits (bounded) until every process of the prefix has ended.
-prefix_idle() { timeout 30 "$wineserver" -w; }
 
 clsid='{9414E262-0AB6-11D2-B13D-0000C0BAD3E5}'
 appid='{356386B1-0AC2-11D2-B13D-0000C0BAD3E5}'
