@@ -24,6 +24,10 @@ namespace {
 // Capacity of the reference text: 999 characters plus the terminator.
 constexpr std::size_t kReferenceCapacity = 1000;
 
+// Time left after the message loop for COM to send the reply to the call
+// that released the last object.
+constexpr DWORD kReplyGraceMs = 1000;
+
 // Keeps the process-wide controller published while it lives; held until the
 // very end of the main routine.
 class PublishedController {
@@ -101,6 +105,11 @@ void ServeUntilQuit() {
     while (GetMessageA(&message, nullptr, 0, 0) > 0)
         DispatchMessageA(&message);
     registration.revoke();
+    // The quit was posted from inside the client's last release, whose reply
+    // COM's RPC threads may still be sending. Tearing the apartment down
+    // under that reply can leave the process waiting for ever on the call's
+    // completion (seen under Wine), so give it time to leave first.
+    Sleep(kReplyGraceMs);
 }
 
 // The final unlock; a failure is logged and shutdown goes on.
