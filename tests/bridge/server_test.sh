@@ -86,6 +86,14 @@ check "addEBBeam on a second object gives 0" grep -qx 'addEBBeam=0' <<<"$out"
 check "no call failed" bash -c '! grep -q failed <<<"$1"' _ "$out"
 check "server ends after the last release" prefix_idle
 check "serving run's log" log_is "bridge startup" "$missing_ref" "bridge shutdown"
+# Ending while COM still sends the reply to the last release is a race: give
+# it more chances to show.
+for round in 2 3 4; do
+  out=$(w cscript //nologo 'C:\client.vbs' 2>/dev/null | tr -d '\r')
+  check "serving run $round: client ran to its end" grep -qx DONE <<<"$out"
+  check "serving run $round: server ends after the last release" prefix_idle ||
+    "$wineserver" -k >/dev/null 2>&1
+done
 
 # A reference that cannot be turned into a controller is logged; the
 # server still comes up and answers isValid = 0.
