@@ -1,10 +1,10 @@
 ' Soak client of the bridge: makes CALLS calls through one Model object, in
 ' a mix of successful calls, string arguments, calls that the application
 ' rejects and isValid, which the bridge answers by itself. After a warm-up
-' and at 10%, 50% and 100% of the calls it prints "AT <point>" and waits
-' (at most 60 s) for SYNC_DIR\<point>, which the driver creates once it has
-' read the bridge's resident set; so the samples are taken with the bridge
-' idle and the object still held.
+' and after every tenth of the calls it prints "AT <point>" (the warm-up, or
+' the percentage done) and waits (at most 60 s) for SYNC_DIR\<point>, which
+' the driver creates once it has read the bridge's resident set; so the
+' samples are taken with the bridge idle and the object still held.
 ' Usage: bridge_soak.vbs CALLS SYNC_DIR. Ends with "DONE" when every call
 ' ended as the application's model says.
 On Error Resume Next
@@ -118,12 +118,12 @@ Else
   Sample "warmup"
   started = Timer
   done = 0
+  tenth = calls \ 10
   Do While done < calls
     MakeCall i
     i = i + 1
     done = done + 1
-    If done = calls \ 10 Then Sample "10"
-    If done = calls \ 2 Then Sample "50"
+    If done Mod tenth = 0 And done \ tenth < 10 Then Sample CStr(10 * (done \ tenth))
   Loop
   WScript.Echo "SECONDS " & Since(started)
   Sample "100"
