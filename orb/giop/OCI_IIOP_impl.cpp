@@ -164,7 +164,7 @@ bool OCI_IIOP_Transport_impl::moveChunk(OCI_Buffer* buf, Way way) {
     if (n < 0) {
         if (wouldBlock())
             return false;
-        throwSocketFailure(way == Way::In ? OBMinorRecv : OBMinorSend);
+        throwSocketFailure(failureMinor(way));
     }
     return true;
 }
@@ -201,7 +201,7 @@ CORBA_Boolean OCI_IIOP_Transport_impl::tryTransfer(OCI_Buffer* buf, CORBA_Boolea
                 return false;
             if (wouldBlock())
                 return true;
-            throwSocketFailure(way == Way::In ? OBMinorRecv : OBMinorSend);
+            throwSocketFailure(failureMinor(way));
         }
     }
     return true;

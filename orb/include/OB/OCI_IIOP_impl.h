@@ -123,6 +123,8 @@ private:
     void transferWithTimeout(OCI_Buffer* buf, CORBA_ULong ms, Way way);
     // A failed call only found no data (no room) in non-blocking mode.
     bool wouldBlock() const;
+    // The minor code of a failed recv (way In) or send (Out).
+    static CORBA_ULong failureMinor(Way way) { return way == Way::In ? OBMinorRecv : OBMinorSend; }
 
     OBSocketHandle handle_;
     bool block_;  // mirrors the socket's blocking mode
