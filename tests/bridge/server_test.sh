@@ -56,7 +56,7 @@ check "type library" has_value "HKCR\\TypeLib\\$libid\\1.0" '' 'StavaAutomationB
 check "interface marshalled by the type library" has_key "HKCR\\Interface\\$iid\\TypeLib"
 
 # An automation client without an application: two objects, calls by name.
-cat > "$drive_c/client.vbs" <<'VBS'
+cat > "$work/client.vbs" <<'VBS'
 On Error Resume Next
 Set m = CreateObject("StavaAutomationBridge.Model")
 If Err.Number <> 0 Then WScript.Echo "create failed " & Hex(Err.Number)
@@ -78,7 +78,7 @@ Set m2 = Nothing
 WScript.Echo "DONE"
 VBS
 : > "$drive_c/bridge-test.log"
-out=$(w cscript //nologo 'C:\client.vbs' 2>/dev/null | tr -d '\r')
+out=$(client client.vbs)
 check "client ran to its end" grep -qx DONE <<<"$out"
 check "isValid is 0 without an application" grep -qx 'isValid=0' <<<"$out"
 check "addNode gives 0 without an application" grep -qx 'addNode=0' <<<"$out"
@@ -89,7 +89,7 @@ check "serving run's log" log_is "bridge startup" "$missing_ref" "bridge shutdow
 # Ending while COM still sends the reply to the last release is a race: give
 # it more chances to show.
 for round in 2 3 4; do
-  out=$(w cscript //nologo 'C:\client.vbs' 2>/dev/null | tr -d '\r')
+  out=$(client client.vbs)
   check "serving run $round: client ran to its end" grep -qx DONE <<<"$out"
   check "serving run $round: server ends after the last release" prefix_idle ||
     "$wineserver" -k >/dev/null 2>&1
@@ -99,13 +99,13 @@ done
 # server still comes up and answers isValid = 0.
 printf '\r\n   IOR:0123 second\r\nIOR:4567\r\n' > "$drive_c/stv-test.ref"
 w reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d 'C:\stv-test.ref' /f >/dev/null
-cat > "$drive_c/valid.vbs" <<'VBS'
+cat > "$work/valid.vbs" <<'VBS'
 Set m = CreateObject("StavaAutomationBridge.Model")
 WScript.Echo "isValid=" & m.isValid
 Set m = Nothing
 WScript.Echo "DONE"
 VBS
-out=$(w cscript //nologo 'C:\valid.vbs' 2>/dev/null | tr -d '\r')
+out=$(client valid.vbs)
 check "unusable reference: client ran" grep -qx DONE <<<"$out"
 check "unusable reference: isValid is 0" grep -qx 'isValid=0' <<<"$out"
 check "unusable reference: server ends" prefix_idle
