@@ -25,6 +25,7 @@ public:
     kickoff_test::FakeRegistry registry;
 
     const kickoff::RegistryKey& localMachine() const override { return registry.localMachine; }
+    const kickoff::RegistryKey* otherLocalMachineView() const override { return nullptr; }
     void writeOutput(const std::string&) override {}
     void showError(const std::string&, const std::string&) override {}
     bool startWindowed(const std::string&) override { return true; }

@@ -46,6 +46,11 @@ JreCheckResult checkVersionKey(const RegistryKey& versionKey, int mNum)
     return result;
 }
 
+bool keyMissing(int code)
+{
+    return code == JreNoJavaSoftKey || code == JreNoRuntimeKey || code == JreNoVersionKey;
+}
+
 } // namespace
 
 std::string versionKeyName(int vNum, int v2Num)
@@ -74,6 +79,16 @@ JreCheckResult checkJre(const RegistryKey& localMachine, int vNum, int v2Num, in
     if (!version)
         return failure(JreNoVersionKey, cannotOpen(versionName));
     return checkVersionKey(*version, mNum);
+}
+
+JreCheckResult checkJreInViews(const RegistryKey& ownView, const RegistryKey* otherView,
+                               int vNum, int v2Num, int mNum)
+{
+    JreCheckResult own = checkJre(ownView, vNum, v2Num, mNum);
+    if (!otherView || !keyMissing(own.code))
+        return own;
+    JreCheckResult other = checkJre(*otherView, vNum, v2Num, mNum);
+    return other.code == JreUsable ? other : own;
 }
 
 } // namespace kickoff

@@ -43,6 +43,15 @@ std::string versionKeyName(int vNum, int v2Num);
 // (code 5) decides over a missing (6) or too low (7) micro version.
 JreCheckResult checkJre(const RegistryKey& localMachine, int vNum, int v2Num, int mNum);
 
+// checkJre in the program's own registry view, `ownView`. On 64-bit Windows
+// a runtime registers itself only in the view of its own width, so when the
+// check fails there because "JavaSoft", "Java Runtime Environment" or the
+// version key is missing, the same check runs in `otherView` (null where
+// there is none) and a runtime usable there is taken. Otherwise the own
+// view's result stands, its error text included.
+JreCheckResult checkJreInViews(const RegistryKey& ownView, const RegistryKey* otherView,
+                               int vNum, int v2Num, int mNum);
+
 } // namespace kickoff
 
 #endif

@@ -22,7 +22,8 @@ int runLauncher(const std::vector<std::string>& args, LauncherPlatform& platform
     }
 
     const JreCheckResult jre =
-        checkJre(platform.localMachine(), request.vNum, request.v2Num, request.mNum);
+        checkJreInViews(platform.localMachine(), platform.otherLocalMachineView(),
+                        request.vNum, request.v2Num, request.mNum);
     if (jre.code != JreUsable) {
         platform.writeOutput(
             notInstalledText(request.vNum, request.v2Num, request.mNum, jre.errorText));

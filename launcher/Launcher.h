@@ -23,8 +23,13 @@ class LauncherPlatform {
 public:
     virtual ~LauncherPlatform() = default;
 
-    // HKEY_LOCAL_MACHINE.
+    // HKEY_LOCAL_MACHINE in the program's own registry view.
     virtual const RegistryKey& localMachine() const = 0;
+
+    // HKEY_LOCAL_MACHINE in the other view of 64-bit Windows (the 64-bit
+    // view for a 32-bit program, the 32-bit view for a 64-bit one); null
+    // where there is no other view.
+    virtual const RegistryKey* otherLocalMachineView() const = 0;
 
     // Writes `text` to standard output.
     virtual void writeOutput(const std::string& text) = 0;

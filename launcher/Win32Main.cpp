@@ -15,6 +15,11 @@ class Win32Platform final : public kickoff::LauncherPlatform {
 public:
     const kickoff::RegistryKey& localMachine() const override { return localMachine_; }
 
+    const kickoff::RegistryKey* otherLocalMachineView() const override
+    {
+        return hasOtherView() ? &otherView_ : nullptr;
+    }
+
     void writeOutput(const std::string& text) override
     {
         // Out before a message box or the Java program can hold the console.
@@ -40,7 +45,21 @@ public:
     }
 
 private:
+#ifdef _WIN64
+    static constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+    static bool hasOtherView() { return true; }
+#else
+    static constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+    // Only a 32-bit program on 64-bit Windows has a 64-bit view beside its own.
+    static bool hasOtherView()
+    {
+        BOOL wow64 = FALSE;
+        return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+    }
+#endif
+
     kickoff::Win32RegistryKey localMachine_{HKEY_LOCAL_MACHINE, false};
+    kickoff::Win32RegistryKey otherView_{HKEY_LOCAL_MACHINE, false, kOtherView};
 };
 
 } // namespace

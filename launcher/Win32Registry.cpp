@@ -5,7 +5,10 @@
 
 namespace kickoff {
 
-Win32RegistryKey::Win32RegistryKey(HKEY key, bool owned) : key_(key), owned_(owned) {}
+Win32RegistryKey::Win32RegistryKey(HKEY key, bool owned, REGSAM view)
+    : key_(key), owned_(owned), view_(view)
+{
+}
 
 Win32RegistryKey::~Win32RegistryKey()
 {
@@ -16,11 +19,11 @@ Win32RegistryKey::~Win32RegistryKey()
 std::unique_ptr<RegistryKey> Win32RegistryKey::openSubKey(const std::string& name,
                                                           KeyAccess access) const
 {
-    const REGSAM sam = access == KeyAccess::Read ? KEY_READ : KEY_QUERY_VALUE;
+    const REGSAM sam = (access == KeyAccess::Read ? KEY_READ : KEY_QUERY_VALUE) | view_;
     HKEY subKey = nullptr;
     if (RegOpenKeyExA(key_, name.c_str(), 0, sam, &subKey) != ERROR_SUCCESS)
         return nullptr;
-    return std::make_unique<Win32RegistryKey>(subKey, true);
+    return std::make_unique<Win32RegistryKey>(subKey, true, view_);
 }
 
 std::optional<std::string> Win32RegistryKey::readText(const std::string& name,

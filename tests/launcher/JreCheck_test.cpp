@@ -7,6 +7,7 @@
 #include <climits>
 
 using kickoff::checkJre;
+using kickoff::checkJreInViews;
 using kickoff::JreCheckResult;
 using kickoff::versionKeyName;
 using kickoff_test::FakeRegistry;
@@ -185,4 +186,66 @@ TEST(JreCheck, ValuesAreReadWithTheirCapacity)
     registry.jre("1.1").values = {{"MicroVersion", std::string(128, '9')},
                                   {"JavaHome", "C:\\JRE"}};
     EXPECT_EQ(checkJre(registry.localMachine, 1, 1, 0).code, 6);
+}
+
+// The two registry views of 64-bit Windows: the own view decides unless a
+// key of the runtime's path is missing there.
+TEST(JreCheckInViews, OwnViewWinsWhenItsRuntimeIsUsable)
+{
+    FakeRegistry own, other;
+    own.jre("1.1").values = {{"MicroVersion", "8"}, {"JavaHome", "C:\\own"}};
+    other.jre("1.1").values = {{"MicroVersion", "9"}, {"JavaHome", "C:\\other"}};
+    const JreCheckResult result = checkJreInViews(own.localMachine, &other.localMachine, 1, 1, 7);
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.javaHome, "C:\\own");
+    EXPECT_TRUE(other.log.empty());
+}
+
+TEST(JreCheckInViews, MissingKeyInTheOwnViewLooksInTheOther)
+{
+    for (const char* ownPath : {"SOFTWARE", "SOFTWARE\\JavaSoft", kRuntime.c_str()}) {
+        FakeRegistry own, other;
+        own.root.at(ownPath);
+        other.jre("1.1").values = {{"MicroVersion", "8"}, {"JavaHome", "C:\\other"}};
+        const JreCheckResult result =
+            checkJreInViews(own.localMachine, &other.localMachine, 1, 1, 7);
+        EXPECT_EQ(result.code, 0) << ownPath;
+        EXPECT_EQ(result.javaHome, "C:\\other") << ownPath;
+        EXPECT_EQ(other.log, fullLog()) << ownPath;
+    }
+}
+
+TEST(JreCheckInViews, FailureInBothViewsKeepsTheOwnViewsText)
+{
+    FakeRegistry own, other;
+    own.root.at(kRuntime);
+    other.jre("1.1").values = {{"MicroVersion", "6"}, {"JavaHome", "C:\\other"}};
+    const JreCheckResult result = checkJreInViews(own.localMachine, &other.localMachine, 1, 1, 7);
+    EXPECT_EQ(result.code, 4);
+    EXPECT_EQ(result.errorText, "can't open Key '1.1'");
+    EXPECT_FALSE(other.log.empty());
+}
+
+TEST(JreCheckInViews, OtherFailuresOfTheOwnViewStand)
+{
+    // A present but unusable runtime, or a SOFTWARE key that cannot be read,
+    // is no missing registration.
+    FakeRegistry other;
+    other.jre("1.1").values = {{"MicroVersion", "8"}, {"JavaHome", "C:\\other"}};
+    FakeRegistry tooOld, noHome, noSoftware;
+    tooOld.jre("1.1").values = {{"MicroVersion", "6"}, {"JavaHome", "C:\\own"}};
+    noHome.jre("1.1").values = {{"MicroVersion", "8"}};
+    EXPECT_EQ(checkJreInViews(tooOld.localMachine, &other.localMachine, 1, 1, 7).code, 7);
+    EXPECT_EQ(checkJreInViews(noHome.localMachine, &other.localMachine, 1, 1, 7).code, 5);
+    EXPECT_EQ(checkJreInViews(noSoftware.localMachine, &other.localMachine, 1, 1, 7).code, 1);
+    EXPECT_TRUE(other.log.empty());
+}
+
+TEST(JreCheckInViews, WithoutAnOtherViewTheOwnResultStands)
+{
+    FakeRegistry own;
+    own.root.at("SOFTWARE\\JavaSoft");
+    const JreCheckResult result = checkJreInViews(own.localMachine, nullptr, 1, 1, 7);
+    EXPECT_EQ(result.code, 3);
+    EXPECT_EQ(result.errorText, "can't open Key 'Java Runtime Environment'");
 }

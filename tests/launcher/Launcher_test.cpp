@@ -13,6 +13,8 @@ namespace {
 class FakePlatform final : public kickoff::LauncherPlatform {
 public:
     FakeRegistry registry;
+    FakeRegistry otherView;  // the other view of 64-bit Windows, when hasOtherView
+    bool hasOtherView = false;
     std::string output;
     std::vector<std::pair<std::string, std::string>> boxes;
     std::vector<std::string> windowed;
@@ -21,6 +23,10 @@ public:
     int consoleStatus = 0;
 
     const kickoff::RegistryKey& localMachine() const override { return registry.localMachine; }
+    const kickoff::RegistryKey* otherLocalMachineView() const override
+    {
+        return hasOtherView ? &otherView.localMachine : nullptr;
+    }
     void writeOutput(const std::string& text) override { output += text; }
     void showError(const std::string& caption, const std::string& text) override
     {
@@ -133,4 +139,30 @@ TEST(Launcher, ConsoleStartPassesTheStatusOn)
         EXPECT_TRUE(platform.windowed.empty());
         EXPECT_EQ(platform.output, "");
     }
+}
+
+// On 64-bit Windows the runtime may be registered only in the other view.
+TEST(Launcher, RuntimeOnlyInTheOtherViewIsStarted)
+{
+    FakePlatform platform;
+    platform.hasOtherView = true;
+    platform.registry.root.at("SOFTWARE");
+    platform.otherView.jre("1.1").values = {{"MicroVersion", "8"}, {"JavaHome", "C:\\JRE\\1.1"}};
+    EXPECT_EQ(runLauncher(args("W"), platform), 0);
+    EXPECT_EQ(platform.windowed, std::vector<std::string>{kCommandLine});
+    EXPECT_EQ(platform.output, "");
+    EXPECT_TRUE(platform.boxes.empty());
+}
+
+TEST(Launcher, FailureInBothViewsReportsTheOwnView)
+{
+    FakePlatform platform;
+    platform.hasOtherView = true;
+    platform.registry.root.at("SOFTWARE\\JavaSoft");
+    platform.otherView.jre("1.1").values = {{"MicroVersion", "6"}, {"JavaHome", "C:\\old"}};
+    EXPECT_EQ(runLauncher(args("C"), platform), 3);
+    EXPECT_EQ(platform.output,
+              "\n jre1.1.7 not installed (can't open Key 'Java Runtime Environment')\n");
+    EXPECT_EQ(platform.boxes.size(), 1u);
+    EXPECT_TRUE(platform.startedNothing());
 }
