@@ -21,8 +21,7 @@
 # build/bench-win64 (or $STAVA_BENCH_WIN64_BUILD).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
+source "$(dirname "$0")/../scripts/wine-lane.sh"
 client_pid=
 # Stops the client, this run's own prefix (never another one) and the rest.
 cleanup() {
@@ -65,13 +64,15 @@ else
   bridge=$win64/bridge/StavaAutomationBridge.exe standin=$build/standin/stava-standin
 fi
 [[ -f $bridge && -x $standin ]] || { echo "no bridge at $bridge or no stand-in at $standin" >&2; exit 1; }
+wine_lane_for "$bridge"
+echo "Wine lane: $STAVA_WINE_LANE"
 
 # Wine's ANSI code page follows the locale.
 export LC_ALL=C
-export WINEPREFIX=$bench_work/wine/prefix WINEDEBUG=-all
+export WINEPREFIX=$bench_work/wine/prefix
 
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
-w() { timeout 60 "$wine" "$@"; }
+w() { timeout 60 "$wine" "$@" </dev/null; }
 # Creating a prefix fails now and then on a loaded machine: one more try.
 new_prefix() {
   "$wineserver" -k >/dev/null 2>&1 || true
@@ -82,8 +83,8 @@ new_prefix || new_prefix || { echo "FAIL: no Wine prefix" >&2; exit 1; }
 
 # Long enough for the slowest run on a loaded machine.
 bench_start_standin "$standin" "$bench_work/ref" 3600 2>>"$bench_work/standin.err"
-w reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d "$(winpath "$bench_work/ref")" /f >/dev/null
-w reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile /d "$(winpath "$bench_work/bridge.log")" /f >/dev/null
+lane_reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d "$(winpath "$bench_work/ref")" /f >/dev/null
+lane_reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile /d "$(winpath "$bench_work/bridge.log")" /f >/dev/null
 w "$bridge" /RegServer || { echo "FAIL: /RegServer" >&2; exit 1; }
 
 # The Linux process of this prefix's bridge (other prefixes may run one too).

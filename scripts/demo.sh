@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # The demo: installs what is needed, builds the application stand-in
-# (native) and the bridge (Windows x86_64), starts the stand-in on loopback,
-# registers the bridge in a fresh Wine prefix, runs a VBScript client that
-# builds a small plane frame, and shows what the application received.
+# (native) and the bridge (the 32-bit release build), starts the stand-in on
+# loopback, registers the bridge in a fresh 64-bit Wine prefix, runs a
+# VBScript client in the 64-bit script host that builds a small plane frame,
+# as on 64-bit Windows, and shows what the application received.
 # Everything it starts is stopped at the end, also after a failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
+source scripts/wine-lane.sh
 heading() { printf '\n== %s\n' "$1"; }
 
 work=$(mktemp -d /tmp/stava-demo.XXXXXX)
@@ -28,27 +28,29 @@ heading "Installing the Debian packages that are missing (scripts/install-deps.s
 bash scripts/install-deps.sh
 echo "done"
 
-heading "Building the application stand-in (build/native) and the bridge (build/win64); minutes the first time"
+heading "Building the application stand-in (build/native) and the bridge (build/win32); minutes the first time"
 jobs=$(nproc)
 # The same options as scripts/test.sh, so that the two share the build trees.
 quiet cmake -S . -B build/native -G Ninja -DSTAVA_SANITIZE=ON
 quiet cmake --build build/native -j "$jobs" --target stava-standin
-quiet cmake -S . -B build/win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+quiet cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
   -DSTAVA_STANDIN="$root/build/native/standin/stava-standin"
-quiet cmake --build build/win64 -j "$jobs" --target StavaAutomationBridge
-bridge=$root/build/win64/bridge/StavaAutomationBridge.exe
+quiet cmake --build build/win32 -j "$jobs" --target StavaAutomationBridge
+bridge=$root/build/win32/bridge/StavaAutomationBridge.exe
 echo "build/native/standin/stava-standin"
-echo "build/win64/bridge/StavaAutomationBridge.exe"
+echo "build/win32/bridge/StavaAutomationBridge.exe (i686)"
 
-heading "Registering the bridge in a fresh Wine prefix (StavaAutomationBridge.exe /RegServer)"
+heading "Registering the bridge in a fresh 64-bit Wine prefix (StavaAutomationBridge.exe /RegServer)"
 mkdir "$work/wine"
-export WINEPREFIX=$work/wine/prefix WINEDEBUG=-all
+wine_lane wow64
+export WINEPREFIX=$work/wine/prefix
 quiet bash scripts/wine-prefix.sh "$work/wine"
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
-# Where the bridge finds the application's reference and writes its log.
-quiet timeout 60 "$wine" reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile \
+# Where the bridge finds the application's reference and writes its log: in
+# the 32-bit registry view, which the 32-bit bridge reads (reg add /reg:32).
+quiet lane_reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile \
   /d "$(winpath "$work/stv.ref")" /f
-quiet timeout 60 "$wine" reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile \
+quiet lane_reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile \
   /d "$(winpath "$work/bridge.log")" /f
 quiet timeout 60 "$wine" "$bridge" /RegServer
 echo "ProgID StavaAutomationBridge.Model -> $(winpath "$bridge")"
@@ -61,7 +63,7 @@ for _ in $(seq 100); do [ -s "$work/stv.ref" ] && break; sleep 0.2; done
 [ -s "$work/stv.ref" ] || { echo "demo: the stand-in wrote no reference"; exit 1; }
 echo "its reference, in $work/stv.ref: $(cut -c1-44 "$work/stv.ref")..."
 
-heading "Running scripts/demo/frame.vbs with cscript (Wine)"
+heading "Running scripts/demo/frame.vbs with the 64-bit cscript (Wine)"
 out=$(timeout 120 "$wine" cscript //nologo "$(winpath "$root/scripts/demo/frame.vbs")" 2>/dev/null | tr -d '\r')
 echo "$out"
 # Wine's cscript exits with 0 even when a script fails: look for its last line.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the builds, tests and demo need. Idempotent.
+# Installs every Debian package the builds, tests and demo need, and the
+# 32-bit Wine loader. Idempotent.
 set -euo pipefail
 pkgs=(
   cmake make g++ g++-multilib ninja-build
@@ -18,6 +19,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   sudo_cmd=""
   [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
+  # With the i386 architecture added, an i386 index that is mid-sync makes
+  # the update fail although every amd64 package can be installed.
+  $sudo_cmd apt-get update -qq || true
   $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+bash "$(dirname "$0")/install-wine32.sh"

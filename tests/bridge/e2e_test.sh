@@ -33,8 +33,8 @@ source "$here/wine_harness.sh"
 
 ref=$work/stv.ref
 log=$work/bridge.log
-w reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d "$(winpath "$ref")" /f >/dev/null
-w reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile /d "$(winpath "$log")" /f >/dev/null
+reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d "$(winpath "$ref")" /f >/dev/null
+reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile /d "$(winpath "$log")" /f >/dev/null
 
 # Starts the stand-in; its reference goes to $ref, its calls to $calls.
 calls=
@@ -64,7 +64,7 @@ logged() { local s=${1//<CR>/$'\r'}; printf '%s' "${s//<LF>/$'\r\n'}"; }
 stv_line() { echo "stv is '$(cat "$ref")'"; }
 
 clsid='{9414E262-0AB6-11D2-B13D-0000C0BAD3E5}'
-has_key() { w reg query "$1" >/dev/null 2>&1; }
+has_key() { reg query "$1" >/dev/null 2>&1; }
 lacks_key() { ! has_key "$1"; }
 
 # What the application receives from methods.vbs, by its call log's rules.

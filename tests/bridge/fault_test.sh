@@ -73,11 +73,11 @@ new_sync() { sync=$work/sync-$1; mkdir -p "$sync"; }
 ref=$work/stv.ref
 log=$work/bridge.log
 key='HKLM\SOFTWARE\StavaAutomationBridge'
-w reg add "$key" /v refFile /d "$(winpath "$ref")" /f >/dev/null
-w reg add "$key" /v logFile /d "$(winpath "$log")" /f >/dev/null
-timeout_dword() { w reg add "$key" /v callTimeout /t REG_DWORD /d "$1" /f >/dev/null; }
-timeout_text() { w reg add "$key" /v callTimeout /t REG_SZ /d "$1" /f >/dev/null; }
-timeout_none() { w reg delete "$key" /v callTimeout /f >/dev/null 2>&1; true; }
+reg add "$key" /v refFile /d "$(winpath "$ref")" /f >/dev/null
+reg add "$key" /v logFile /d "$(winpath "$log")" /f >/dev/null
+timeout_dword() { reg add "$key" /v callTimeout /t REG_DWORD /d "$1" /f >/dev/null; }
+timeout_text() { reg add "$key" /v callTimeout /t REG_SZ /d "$1" /f >/dev/null; }
+timeout_none() { reg delete "$key" /v callTimeout /f >/dev/null 2>&1; true; }
 
 # Starts the stand-in; its reference goes to $ref, its calls to $calls.
 calls=

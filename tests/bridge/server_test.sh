@@ -17,11 +17,11 @@ client_dir=$work
 source "$root/tests/bridge/wine_harness.sh"
 
 drive_c=$WINEPREFIX/drive_c
-has_key() { w reg query "$1" >/dev/null 2>&1; }
+has_key() { reg query "$1" >/dev/null 2>&1; }
 lacks_key() { ! has_key "$1"; }
 has_value() { # key, value name ('' = default), expected data
   local out
-  if [ -z "$2" ]; then out=$(w reg query "$1" /ve 2>/dev/null); else out=$(w reg query "$1" /v "$2" 2>/dev/null); fi
+  if [ -z "$2" ]; then out=$(reg query "$1" /ve 2>/dev/null); else out=$(reg query "$1" /v "$2" 2>/dev/null); fi
   grep -qF "REG_SZ    $3" <<<"${out//$'\r'/}"
 }
 log_is() { # expected lines (each ended by CR LF in the file)
@@ -35,8 +35,8 @@ appid='{356386B1-0AC2-11D2-B13D-0000C0BAD3E5}'
 libid='{356386B0-0AC2-11D2-B13D-0000C0BAD3E5}'
 iid='{356386BD-0AC2-11D2-B13D-0000C0BAD3E5}'
 winexe=$(w winepath -w "$exe" 2>/dev/null | tr -d '\r')
-w reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile /d 'C:\bridge-test.log' /f >/dev/null
-w reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d 'C:\missing\stv.ref' /f >/dev/null
+reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile /d 'C:\bridge-test.log' /f >/dev/null
+reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d 'C:\missing\stv.ref' /f >/dev/null
 missing_ref="ref-file 'C:\\missing\\stv.ref' not opened"
 
 # Registration.
@@ -98,7 +98,7 @@ done
 # A reference that cannot be turned into a controller is logged; the
 # server still comes up and answers isValid = 0.
 printf '\r\n   IOR:0123 second\r\nIOR:4567\r\n' > "$drive_c/stv-test.ref"
-w reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d 'C:\stv-test.ref' /f >/dev/null
+reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d 'C:\stv-test.ref' /f >/dev/null
 cat > "$work/valid.vbs" <<'VBS'
 Set m = CreateObject("StavaAutomationBridge.Model")
 WScript.Echo "isValid=" & m.isValid
@@ -114,7 +114,7 @@ check "log names the first word of the reference file" \
   test "$(sed -n 2p <<<"$log")" == "stv is 'IOR:0123'"
 check "log says the reference was not converted" grep -q "^reference not converted: " <<<"$log"
 check "log ends with shutdown" test "$(tail -n 1 <<<"$log")" == "bridge shutdown"
-w reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d 'C:\missing\stv.ref' /f >/dev/null
+reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d 'C:\missing\stv.ref' /f >/dev/null
 
 # Unregistration removes the keys except the shared roots; the type library stays.
 w "$exe" /UnregServer; rc=$?

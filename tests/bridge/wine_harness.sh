@@ -1,10 +1,12 @@
 # What the Wine script tests of the bridge share; source it from bash after
 # setting `work` (the test's temporary directory, removed by its cleanup),
 # `root` (the repository) and `client_dir` (the folder of its VBScript
-# clients). It makes a Wine prefix of the test's own inside $work, counts
-# PASS and FAIL lines, and bounds every Wine run and every wait.
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
+# clients), `exe` (the bridge under test). It makes a Wine prefix of the
+# test's own inside $work, in the bridge's lane (scripts/wine-lane.sh),
+# counts PASS and FAIL lines, and bounds every Wine run and every wait.
+source "$root/scripts/wine-lane.sh"
+wine_lane_for "$exe" || exit 1
+echo "Wine lane: $STAVA_WINE_LANE"
 
 # Stops a process of ours by its id: SIGTERM, then SIGKILL after 10 s.
 stop_pid() { # pid
@@ -21,7 +23,7 @@ stop_pid() { # pid
 
 # The prefix lies in $work, so that the cleanup removes it. Its creation
 # fails now and then on a loaded machine: one more try.
-export WINEPREFIX=$work/wine/prefix WINEDEBUG=-all
+export WINEPREFIX=$work/wine/prefix
 new_prefix() {
   "$wineserver" -k >/dev/null 2>&1
   rm -rf "$work/wine" && mkdir "$work/wine" &&
@@ -48,7 +50,8 @@ same() { # expected, actual: shows both when they differ
   printf -- '--- expected\n%s\n--- actual\n%s\n---\n' "$1" "$2"
   return 1
 }
-w() { timeout 60 "$wine" "$@"; }
+w() { timeout 60 "$wine" "$@" </dev/null; }
+reg() { lane_reg "$@"; }
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 script() { winpath "$client_dir/$1"; }
 # Runs a client script to its end (at most 90 s); prints its output without CRs.

@@ -13,8 +13,15 @@ if [ $# -ne 6 ]; then
     exit 2
 fi
 KICKOFF=$1 STANDIN=$2 DACL=$3 CLOSER=$4 MAKE_PREFIX=$5 PROBE_SRC=$6
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
+source "$(dirname "$MAKE_PREFIX")/wine-lane.sh"
+wine_lane_for "$KICKOFF" || exit 1
+echo "Wine lane: $STAVA_WINE_LANE"
+WINE=$wine
+WINESERVER=$wineserver
+# The JRE keys go into Kickoff's own registry view: a .reg import through
+# the regedit of Kickoff's width.
+REGEDIT=regedit
+[ "$STAVA_WINE_LANE" != wow64 ] || REGEDIT='C:\windows\syswow64\regedit.exe'
 CAPTION='Error: cannot launch program'
 USAGE=$'\n usage: Kickoff vNum v2Num mNum exec classpath addargs class launchmethod\n'
 BADMETHOD=$'\n launchmethod must be \'W\' for windowed or \'C\' for console applications\n'
@@ -24,7 +31,6 @@ pass() { echo "PASS: $1"; }
 fail() { echo "FAIL: $1"; failures=$((failures + 1)); }
 
 work=$(mktemp -d /tmp/kickoff-wine.XXXXXX)
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
     if [ -n "${WINEPREFIX:-}" ]; then
         timeout 30 "$WINESERVER" -k >/dev/null 2>&1
@@ -46,7 +52,7 @@ drive_c=$WINEPREFIX/drive_c
 # The Windows path of a Linux path.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-reg() { timeout 30 "$WINE" reg "$@" >/dev/null 2>&1; }
+reg() { lane_reg "$@" >/dev/null 2>&1; }
 reg_add() { reg add "$@" /f || fail "reg add $*"; }
 set_dacl() { timeout 30 "$WINE" "$DACL" "$1" "$2" >/dev/null 2>&1 || fail "set access list of $1"; }
 
@@ -156,7 +162,7 @@ jre_key() {
     jre_key 17.0 15 "$(winpath "$work/jvm")"
     jre_key 9.9 1 'C:\kick\missing'
 } >"$work/jre.reg"
-timeout 30 "$WINE" regedit /S "$(winpath "$work/jre.reg")" >/dev/null 2>&1 || fail "regedit import"
+timeout 30 "$WINE" "$REGEDIT" /S "$(winpath "$work/jre.reg")" >/dev/null 2>&1 || fail "regedit import"
 
 no_jre "code 4, version 3.3 not installed" 3.3.7 "can't open Key '3.3'" 3 3 7 "$EXEC" cp "" Main C
 no_jre "code 4, longest version key" -2147483648.-2147483648.7 \
@@ -244,6 +250,40 @@ else
     fail "no interpreter: exit $rc [$out]"
 fi
 reg_add "$ENVKEY" /v ComSpec /d 'C:\windows\system32\cmd.exe'
+
+# On 64-bit Windows a runtime registers itself only in the view of its own
+# width; Kickoff looks in the other view only when a key is missing in its own.
+if [ "$STAVA_WINE_LANE" != win32 ]; then
+    echo "== registry views of 64-bit Windows"
+    if [ "$STAVA_WINE_LANE" = wow64 ]; then own_view=/reg:32 other_view=/reg:64; else own_view=/reg:64 other_view=/reg:32; fi
+    jre_in_view() { # view version micro home
+        local key="HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\$2"
+        timeout 30 "$WINE" reg add "$key" /v MicroVersion /d "$3" /f "$1" </dev/null >/dev/null 2>&1 &&
+            timeout 30 "$WINE" reg add "$key" /v JavaHome /d "$4" /f "$1" </dev/null >/dev/null 2>&1 ||
+            fail "reg add $key $1"
+    }
+    mkdir -p "$drive_c/kick/own/bin" "$drive_c/kick/other/bin"
+    cp "$STANDIN" "$drive_c/kick/own/bin/java.exe"
+    cp "$STANDIN" "$drive_c/kick/other/bin/java.exe"
+    jre_in_view "$other_view" 11.0 3 'C:\kick\other'
+    jre_in_view "$own_view" 12.0 3 'C:\kick\own'
+    jre_in_view "$other_view" 12.0 3 'C:\kick\other'
+    jre_in_view "$own_view" 13.0 3 'C:\kick\own'
+    jre_in_view "$other_view" 14.0 1 'C:\kick\other'
+    kickoff 11 0 2 "$EXEC" cp -Dexit=21 Main C
+    if [ "$rc" = 21 ]; then pass "runtime only in the other view launches (exit 21)"; else fail "other view only: exit $rc [$out]"; fi
+    expect_contains "runtime of the other view on the command line" \
+        'STANDIN CMDLINE[C:\kick\other\bin\java.exe -cp "cp" -Dexit=21 Main]'
+    kickoff 12 0 2 "$EXEC" cp -Dexit=22 Main C
+    if [ "$rc" = 22 ]; then pass "runtime in both views launches (exit 22)"; else fail "both views: exit $rc [$out]"; fi
+    expect_contains "the own view wins" 'STANDIN CMDLINE[C:\kick\own\bin\java.exe -cp "cp" -Dexit=22 Main]'
+    kickoff 13 0 2 "$EXEC" cp -Dexit=23 Main C
+    if [ "$rc" = 23 ]; then pass "runtime only in the own view launches (exit 23)"; else fail "own view only: exit $rc [$out]"; fi
+    expect_contains "runtime of the own view on the command line" \
+        'STANDIN CMDLINE[C:\kick\own\bin\java.exe -cp "cp" -Dexit=23 Main]'
+    no_jre "too old in the other view: the own view's text" 14.0.5 "can't open Key '14.0'" \
+        14 0 5 "$EXEC" cp "" Main C
+fi
 
 echo "== access asked for: KEY_QUERY_VALUE below SOFTWARE, KEY_READ on SOFTWARE"
 for key in 'SOFTWARE\JavaSoft' 'SOFTWARE\JavaSoft\Java Runtime Environment' \
