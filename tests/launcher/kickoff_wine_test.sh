@@ -215,31 +215,6 @@ expect_contains "600-character class path arrives whole" "STANDIN ARG2[$longcp]"
 kickoff 2147483647 99999999999 1 "$EXEC" cp -Dexit=5 Main C
 if [ "$rc" = 5 ]; then pass "longest version key 2147483647.2147483647 found (exit 5)"; else fail "largest version key: exit $rc [$out]"; fi
 
-echo "== windowed and console launches of a real JVM"
-if ! timeout 90 javac -d "$work/classes" "$PROBE_SRC"; then fail "javac"; fi
-# Wine's command interpreter does not wait for a Linux program, so the JVM's
-# line may arrive after the launcher ended: wait for it, bounded.
-timeout 60 "$WINE" "$KICKOFF" 17 0 15 "$EXEC" "$work/classes" -Dkickoff.mode=console KickoffProbe C \
-    >"$work/jvm.out" 2>"$work/err"
-rc=$?
-if [ "$rc" = 0 ]; then pass "console JVM launch exit 0"; else fail "console JVM launch exit $rc"; fi
-for _ in $(seq 300); do grep -q PROBE "$work/jvm.out" && break; sleep 0.1; done
-out=$(tr -d '\r' <"$work/jvm.out")
-expect_contains "JVM output in the launcher's console" "PROBE running on Java 17 mode=console"
-kickoff 17 0 15 "$EXEC" "$work/classes" "-Dkickoff.mode=windowed -Dkickoff.dir=$work/probe" KickoffProbe W
-expect "windowed JVM launch returns at once" 0 ""
-for _ in $(seq 300); do [ -e "$work/probe/started" ] && break; sleep 0.1; done
-if [ -e "$work/probe/started" ] && [ ! -e "$work/probe/done" ]; then
-    pass "the JVM runs on after the launcher returned"
-else
-    fail "windowed JVM: started=$([ -e "$work/probe/started" ] && echo yes || echo no)"
-fi
-touch "$work/probe/go"
-for _ in $(seq 300); do [ -e "$work/probe/done" ] && break; sleep 0.1; done
-if [ -e "$work/probe/done" ]; then pass "the windowed JVM finished its work"; else fail "windowed JVM never finished"; fi
-kickoff 9 9 1 "$EXEC" cp "" Main Windowed
-expect "windowed start of a missing java.exe fails" 1 ""
-
 echo "== no command interpreter"
 ENVKEY='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
 reg_add "$ENVKEY" /v ComSpec /d 'C:\kick\nocmd.exe'
@@ -296,6 +271,35 @@ if [ "$rc" = 11 ]; then pass "deeper keys need only KEY_QUERY_VALUE (exit 11)"; 
 set_dacl 'SOFTWARE' 'D:(D;;0x10;;;WD)(A;;KA;;;WD)'
 no_jre "code 1, SOFTWARE cannot be opened for reading" 1.1.7 "can't open Key 'SOFTWARE'" \
     1 1 7 "$EXEC" cp "" Main C
+set_dacl 'SOFTWARE' 'D:(A;;KA;;;WD)'
+
+# Last: a Linux JVM started through Wine ends Wine's desktop process, and a
+# message box shown next races its restart.
+
+echo "== windowed and console launches of a real JVM"
+if ! timeout 90 javac -d "$work/classes" "$PROBE_SRC"; then fail "javac"; fi
+# Wine's command interpreter does not wait for a Linux program, so the JVM's
+# line may arrive after the launcher ended: wait for it, bounded.
+timeout 60 "$WINE" "$KICKOFF" 17 0 15 "$EXEC" "$work/classes" -Dkickoff.mode=console KickoffProbe C \
+    >"$work/jvm.out" 2>"$work/err"
+rc=$?
+if [ "$rc" = 0 ]; then pass "console JVM launch exit 0"; else fail "console JVM launch exit $rc"; fi
+for _ in $(seq 300); do grep -q PROBE "$work/jvm.out" && break; sleep 0.1; done
+out=$(tr -d '\r' <"$work/jvm.out")
+expect_contains "JVM output in the launcher's console" "PROBE running on Java 17 mode=console"
+kickoff 17 0 15 "$EXEC" "$work/classes" "-Dkickoff.mode=windowed -Dkickoff.dir=$work/probe" KickoffProbe W
+expect "windowed JVM launch returns at once" 0 ""
+for _ in $(seq 300); do [ -e "$work/probe/started" ] && break; sleep 0.1; done
+if [ -e "$work/probe/started" ] && [ ! -e "$work/probe/done" ]; then
+    pass "the JVM runs on after the launcher returned"
+else
+    fail "windowed JVM: started=$([ -e "$work/probe/started" ] && echo yes || echo no)"
+fi
+touch "$work/probe/go"
+for _ in $(seq 300); do [ -e "$work/probe/done" ] && break; sleep 0.1; done
+if [ -e "$work/probe/done" ]; then pass "the windowed JVM finished its work"; else fail "windowed JVM never finished"; fi
+kickoff 9 9 1 "$EXEC" cp "" Main Windowed
+expect "windowed start of a missing java.exe fails" 1 ""
 
 echo "(${SECONDS} s)"
 if [ "$failures" -eq 0 ]; then
