@@ -17,13 +17,20 @@ client_dir=$work
 source "$root/tests/bridge/wine_harness.sh"
 
 drive_c=$WINEPREFIX/drive_c
+# Keys are looked up in the registry view that the bridge writes (the
+# 32-bit one for the i686 bridge on 64-bit Windows), except the ProgIDs:
+# they lie in the part of HKCR that both views share, where a 64-bit client
+# looks. A key counts as removed only when neither view has it.
+shared_reg() { w reg "$@"; }
 has_key() { reg query "$1" >/dev/null 2>&1; }
-lacks_key() { ! has_key "$1"; }
-has_value() { # key, value name ('' = default), expected data
+lacks_key() { ! has_key "$1" && ! shared_reg query "$1" >/dev/null 2>&1; }
+value_in() { # reg command, key, value name ('' = default), expected data
   local out
-  if [ -z "$2" ]; then out=$(reg query "$1" /ve 2>/dev/null); else out=$(reg query "$1" /v "$2" 2>/dev/null); fi
-  grep -qF "REG_SZ    $3" <<<"${out//$'\r'/}"
+  if [ -z "$3" ]; then out=$("$1" query "$2" /ve 2>/dev/null); else out=$("$1" query "$2" /v "$3" 2>/dev/null); fi
+  grep -qF "REG_SZ    $4" <<<"${out//$'\r'/}"
 }
+has_value() { value_in reg "$@"; }
+has_shared_value() { value_in shared_reg "$@"; }
 log_is() { # expected lines (each ended by CR LF in the file)
   local expected
   expected=$(printf '%s\r\n' "$@")
@@ -43,9 +50,9 @@ missing_ref="ref-file 'C:\\missing\\stv.ref' not opened"
 w "$exe" /RegServer; rc=$?
 check "RegServer exits with 0" test "$rc" -eq 0
 check "RegServer still writes the log" log_is "bridge startup" "$missing_ref" "bridge shutdown"
-check "ProgID" has_value 'HKCR\StavaAutomationBridge.Model.1\CLSID' '' "$clsid"
-check "version-independent ProgID" has_value 'HKCR\StavaAutomationBridge.Model\CurVer' '' 'StavaAutomationBridge.Model.1'
-check "version-independent ProgID has CLSID" has_value 'HKCR\StavaAutomationBridge.Model\CLSID' '' "$clsid"
+check "ProgID" has_shared_value 'HKCR\StavaAutomationBridge.Model.1\CLSID' '' "$clsid"
+check "version-independent ProgID" has_shared_value 'HKCR\StavaAutomationBridge.Model\CurVer' '' 'StavaAutomationBridge.Model.1'
+check "version-independent ProgID has CLSID" has_shared_value 'HKCR\StavaAutomationBridge.Model\CLSID' '' "$clsid"
 check "class key" has_value "HKCR\\CLSID\\$clsid" '' 'Model Class'
 check "class AppID value" has_value "HKCR\\CLSID\\$clsid" AppID "$appid"
 check "LocalServer32 is the executable" has_value "HKCR\\CLSID\\$clsid\\LocalServer32" '' "$winexe"
