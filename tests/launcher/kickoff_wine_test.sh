@@ -246,14 +246,14 @@ if [ "$STAVA_WINE_LANE" != win32 ]; then
     jre_in_view "$own_view" 13.0 3 'C:\kick\own'
     jre_in_view "$other_view" 14.0 1 'C:\kick\other'
     kickoff 11 0 2 "$EXEC" cp -Dexit=21 Main C
-    if [ "$rc" = 21 ]; then pass "runtime only in the other view launches (exit 21)"; else fail "other view only: exit $rc [$out]"; fi
+    if [ "$rc" = 21 ]; then pass "runtime only in the other view launches (exit 21)"; else fail "other view only: exit $rc [$out] [$(tr -d '\r' <"$work/err")]"; fi
     expect_contains "runtime of the other view on the command line" \
         'STANDIN CMDLINE[C:\kick\other\bin\java.exe -cp "cp" -Dexit=21 Main]'
     kickoff 12 0 2 "$EXEC" cp -Dexit=22 Main C
-    if [ "$rc" = 22 ]; then pass "runtime in both views launches (exit 22)"; else fail "both views: exit $rc [$out]"; fi
+    if [ "$rc" = 22 ]; then pass "runtime in both views launches (exit 22)"; else fail "both views: exit $rc [$out] [$(tr -d '\r' <"$work/err")]"; fi
     expect_contains "the own view wins" 'STANDIN CMDLINE[C:\kick\own\bin\java.exe -cp "cp" -Dexit=22 Main]'
     kickoff 13 0 2 "$EXEC" cp -Dexit=23 Main C
-    if [ "$rc" = 23 ]; then pass "runtime only in the own view launches (exit 23)"; else fail "own view only: exit $rc [$out]"; fi
+    if [ "$rc" = 23 ]; then pass "runtime only in the own view launches (exit 23)"; else fail "own view only: exit $rc [$out] [$(tr -d '\r' <"$work/err")]"; fi
     expect_contains "runtime of the own view on the command line" \
         'STANDIN CMDLINE[C:\kick\own\bin\java.exe -cp "cp" -Dexit=23 Main]'
     no_jre "too old in the other view: the own view's text" 14.0.5 "can't open Key '14.0'" \
