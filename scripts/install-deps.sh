@@ -8,6 +8,7 @@ pkgs=(
   wine64 libwine-dev
   libomniorb4-dev omniidl omniorb
   libgtest-dev googletest libbenchmark-dev
+  nsis zip
   clang libclang-rt-14-dev valgrind qemu-user
   default-jdk-headless
 )
