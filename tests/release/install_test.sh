@@ -267,9 +267,9 @@ cat > "$work/upgrade.bat" <<BAT
 "$(winpath "$setup")" /S /REFFILE=$(winpath "$ref") /LOGFILE="$(winpath "$log")"
 exit %ERRORLEVEL%
 BAT
-start=$(date +%s)
+start=$(date +%s%N)
 batch "$work/upgrade.bat"; rc=$?
-echo "upgrade while a script is served: $(($(date +%s) - start)) s"
+echo "upgrade while a script is served: $(( ($(date +%s%N) - start) / 1000000 )) ms"
 check "upgrade beside a serving bridge exits with 0" test "$rc" -eq 0
 check "the new files are in place, the serving copy renamed aside" \
   same "Kickoff.exe README-Windows.txt StavaAutomationBridge.exe StavaAutomationBridge.exe.old1 uninstall.exe" \
