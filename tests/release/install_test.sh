@@ -51,27 +51,27 @@ appid='{356386B1-0AC2-11D2-B13D-0000C0BAD3E5}'
 libid='{356386B0-0AC2-11D2-B13D-0000C0BAD3E5}'
 iid='{356386BD-0AC2-11D2-B13D-0000C0BAD3E5}'
 
-# ProgID keys are shared by both registry views of 64-bit Windows; Wine
-# keeps those that a 32-bit program writes in the 64-bit view only, where
-# the 64-bit script host finds them. So a ProgID key counts as there if
-# either the programs' view or the tools' own view has it; every other key
-# is looked up in the programs' view.
+# As the server test does: keys are looked up in the view that the
+# programs use (the 32-bit one on 64-bit Windows), except the ProgIDs,
+# which lie in the part of HKCR that both views share, where a 64-bit
+# client looks. A key counts as removed only when neither view has it.
 views_of() { # key: the views to look in
   case $1 in
-    'HKCR\StavaAutomationBridge.Model'*) echo "${reg_view[*]} native" ;;
+    'HKCR\StavaAutomationBridge.Model'*) echo native ;;
     *) echo "${reg_view[*]:-native}" ;;
   esac
 }
 query() { # key, reg query arguments...: the output of the first view that has it
-  local view
-  for view in $(views_of "$1"); do
+  local view views=${QUERY_VIEWS:-}
+  [ -n "$views" ] || views=$(views_of "$1")
+  for view in $views; do
     [ "$view" == native ] && view=
     timeout 60 "$wine" reg query "$@" $view </dev/null 2>/dev/null && return 0
   done
   return 1
 }
 has_key() { query "$1" >/dev/null; }
-lacks_key() { ! has_key "$1"; }
+lacks_key() { ! QUERY_VIEWS="${reg_view[*]} native" has_key "$1"; }
 value_of() { # key, value name ('' = default): its data
   local out
   if [ -z "$2" ]; then out=$(query "$1" /ve); else out=$(query "$1" /v "$2"); fi
@@ -149,7 +149,7 @@ unregistered() {
   for key in 'HKCR\StavaAutomationBridge.Model.1' 'HKCR\StavaAutomationBridge.Model' \
              "HKCR\\CLSID\\$clsid" "HKCR\\AppID\\$appid" 'HKCR\AppID\StavaAutomationBridge.EXE' \
              "HKCR\\TypeLib\\$libid" "HKCR\\Interface\\$iid"; do
-    has_key "$key" && { echo "$key is left"; ok=1; }
+    lacks_key "$key" || { echo "$key is left"; ok=1; }
   done
   has_key 'HKCR\CLSID' && has_key 'HKCR\AppID' || { echo "a shared root went"; ok=1; }
   return $ok
