@@ -193,6 +193,12 @@ settle >/dev/null
 snapshot before
 echo "installer: $(basename "$setup"), $(stat -c %s "$setup") octets; lane $STAVA_WINE_LANE"
 
+# --- A silent install refuses a log folder that does not exist ---------------
+timed "$setup" /S '/LOGFILE=C:\no such folder\bridge.log'
+check "a missing log folder: exit code 2" test "$rc" -eq 2
+check "a missing log folder: nothing installed" gone "$dir"
+check "a missing log folder: no settings written" lacks_key "$settings"
+
 # --- A first install, silent, with the defaults ------------------------------
 timed "$setup" /S
 echo "first install: $took s"
