@@ -147,7 +147,9 @@ CORBA_String_var& CORBA_String_var::operator+=(const char* s) {
     const std::size_t addLen = std::strlen(s);
     const std::uint64_t need = static_cast<std::uint64_t>(oldLen) + addLen;
     const CORBA_ULong capacity = OBStringCapacity(ptr_);
-    if (need > capacity) {
+    // An empty holder has no storage even when nothing is appended: the
+    // result must still be a string.
+    if (need > capacity || !ptr_) {
         if (need >= std::numeric_limits<CORBA_ULong>::max())
             OBThrowNoMemory();
         const std::uint64_t grown = std::max<std::uint64_t>(2 * std::uint64_t(capacity), need);

@@ -138,6 +138,23 @@ TEST(StringVar, AppendGrowsToMaxOfTwiceCapacityAndNeed) {
     EXPECT_STREQ(v, "abcdefghijklmnopqrstu");
 }
 
+TEST(StringVar, AppendingNothingToAnEmptyHolderGivesAnEmptyString) {
+    CORBA_String_var text;
+    text += "";
+    ASSERT_NE(text.ptr_, nullptr);
+    EXPECT_STREQ(text, "");
+    EXPECT_TRUE(CORBA_string_check(text));
+
+    CORBA_String_var nul;
+    nul += '\0';
+    ASSERT_NE(nul.ptr_, nullptr);
+    EXPECT_STREQ(nul, "");
+
+    // The empty string so made grows like any other.
+    text += "ab";
+    EXPECT_STREQ(text, "ab");
+}
+
 TEST(StringVar, AppendCharAndNumbers) {
     CORBA_String_var v = CORBA_string_dup("error number ");
     v += CORBA_ULong(4294967295u);
