@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <new>
 
@@ -288,6 +289,11 @@ void OCI_Buffer::consume(OBBuffer& b) {
 OBSimpleRefCount::OBSimpleRefCount() : ref_(1) {}
 
 OBSimpleRefCount::~OBSimpleRefCount() {
+    // An object whose constructor fails is destroyed by the language with
+    // the count it was built with; only outside such unwinding is a count
+    // left over a sign of misuse.
+    if (std::uncaught_exceptions() > 0)
+        return;
     OB_CHECK_COMPLIANT(ref_ == 0, OBNCRefCountNotZero);
 }
 

@@ -37,6 +37,16 @@ OBSocketSession::~OBSocketSession() {
 CORBA_ORB::CORBA_ORB() {
     OB_ASSERT(CORBA_is_nil(orb_));
     orb_ = this;
+    try {
+        build();
+    } catch (...) {
+        // No destructor runs for an ORB that was never made.
+        orb_ = nullptr;
+        throw;
+    }
+}
+
+void CORBA_ORB::build() {
     policyManager_ = new OBPolicyManager_impl(initialPolicies());
     _OB_addInitialService("ORBPolicyManager", policyManager_.in());
     CORBA_Object_var current(new OCI_Current_impl);

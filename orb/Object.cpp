@@ -278,7 +278,25 @@ void OBRead(CORBA_Object_var& obj, OBInCursor& in, bool swap) {
 
 // --- client binding ------------------------------------------------------------
 
-OBClient::OBClient() : reusable(true) { clientList().emplace_back(OBDuplicate(this)); }
+OBClient::OBClient() : reusable(true) {
+    std::vector<OBObjVar<OBClient>>& list = clientList();
+    list.emplace_back();  // may fail: no reference has been taken yet
+    list.back() = OBDuplicate(this);
+}
+
+OBClient::~OBClient() {
+    // Only a client whose constructor failed is still listed when it goes.
+    if (ref_ == 0)
+        return;
+    std::vector<OBObjVar<OBClient>>& list = clientList();
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (it->in() == this) {
+            it->_retn();
+            list.erase(it);
+            return;
+        }
+    }
+}
 
 OBClient* OBFindClient(const IOP_IOR& ior, const CORBA_PolicyList& policies) {
     OBObjVar<OB_ConnectionReusePolicy> reuse(findReusePolicy(policies));

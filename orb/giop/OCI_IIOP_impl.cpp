@@ -258,13 +258,7 @@ void OCI_IIOP_Transport_impl::receive_some(OCI_Buffer* buf, CORBA_Boolean block)
 OCI_IIOP_Connector_impl::OCI_IIOP_Connector_impl(const char* host, CORBA_UShort port)
     : host_(host), port_(port), addr_(zeroedAddress(port)), handle_(OBNoSocket) {
     OB_CHECK_COMPLIANT(host, OBNCNullString);
-    try {
-        resolve_host(host_.in(), addr_);
-    } catch (...) {
-        // The object never existed for anyone: let the count check pass.
-        ref_ = 0;
-        throw;
-    }
+    resolve_host(host_.in(), addr_);
     info_ = new OCI_IIOP_ConnectorInfo_impl(addr_, port_);
 }
 
@@ -345,19 +339,13 @@ OCI_IIOP_Acceptor_impl::OCI_IIOP_Acceptor_impl(const char* host, CORBA_UShort po
     OB_CHECK_COMPLIANT(host, OBNCNullString);
     sockaddr_in addr = zeroedAddress(port);
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    try {
-        handle_ = OBSocketOpen();
-        if (handle_ == OBNoSocket)
-            throwSocketFailure(OBMinorSocket);
-        if (!OBSocketSetNoDelay(handle_) || !OBSocketSetReuseAddr(handle_))
-            closeAndThrow(handle_, OBMinorSetsockopt);
-        if (!OBSocketBind(handle_, addr))
-            closeAndThrow(handle_, OBMinorBind);
-    } catch (...) {
-        // The object never existed for anyone: let the count check pass.
-        ref_ = 0;
-        throw;
-    }
+    handle_ = OBSocketOpen();
+    if (handle_ == OBNoSocket)
+        throwSocketFailure(OBMinorSocket);
+    if (!OBSocketSetNoDelay(handle_) || !OBSocketSetReuseAddr(handle_))
+        closeAndThrow(handle_, OBMinorSetsockopt);
+    if (!OBSocketBind(handle_, addr))
+        closeAndThrow(handle_, OBMinorBind);
     const bool result = OBSocketLocalAddress(handle_, addr);
     OB_ASSERT(result);
     port_ = ntohs(addr.sin_port);

@@ -122,12 +122,15 @@ struct OBBuffer {
 
 // Base of the ORB's shared objects. The count is 1 after construction; the
 // object deletes itself when the count drops to 0. Instances live on the heap.
+// A derived constructor may fail: the half-built object then goes without
+// the count check.
 class OBSimpleRefCount {
 public:
     CORBA_Long ref_;  // plain count: ORB objects are used from one thread
 
     OBSimpleRefCount();
-    // Requires the count to be 0 (non-compliant use otherwise).
+    // Requires the count to be 0 (non-compliant use otherwise), except while
+    // an exception unwinds a constructor.
     virtual ~OBSimpleRefCount();
 
     OBSimpleRefCount(const OBSimpleRefCount&) = delete;

@@ -102,6 +102,9 @@ public:
     // ---- end of TypeCode factory operations ----
 
 private:
+    // The constructor's work once this ORB is the process's one.
+    void build();
+
     struct InitialService {
         CORBA_String_var name;
         CORBA_Object_var object;

@@ -146,7 +146,10 @@ class OBClient : public OBSimpleRefCount {
 public:
     bool reusable;  // may be shared by references with a reuse policy of true
 
+    // Enters the client list.
     OBClient();
+    // Leaves the client list if a derived constructor failed.
+    ~OBClient() override;
 
     // The client's connector (new reference).
     virtual OCI_Connector* connector() = 0;
