@@ -1,6 +1,6 @@
-// Test support: sockets that close themselves, and a connected TCP pair on
-// 127.0.0.1 made through the ORB's own socket layer, so that the same tests
-// run on BSD sockets and on Windows Sockets.
+// Test support: a connected TCP pair on 127.0.0.1 made through the ORB's own
+// socket layer and its owning OBSocket, so that the same tests run on BSD
+// sockets and on Windows Sockets.
 #ifndef TESTS_LOOPBACK_PAIR_H
 #define TESTS_LOOPBACK_PAIR_H
 
@@ -8,7 +8,6 @@
 
 #include <cstring>
 #include <stdexcept>
-#include <utility>
 
 #ifndef _WIN32
 #  include <arpa/inet.h>
@@ -26,32 +25,6 @@ public:
     SocketLibrary& operator=(const SocketLibrary&) = delete;
 };
 
-// Owns one socket handle and closes it when destroyed or reset.
-class OwnedSocket {
-public:
-    explicit OwnedSocket(OBSocketHandle h = OBNoSocket) : h_(h) {}
-    OwnedSocket(OwnedSocket&& other) noexcept : h_(std::exchange(other.h_, OBNoSocket)) {}
-    OwnedSocket& operator=(OwnedSocket&& other) noexcept {
-        if (this != &other) {
-            reset();
-            h_ = std::exchange(other.h_, OBNoSocket);
-        }
-        return *this;
-    }
-    ~OwnedSocket() { reset(); }
-
-    OBSocketHandle get() const { return h_; }
-
-    // Closes the socket now.
-    void reset() {
-        if (h_ != OBNoSocket)
-            OBSocketClose(std::exchange(h_, OBNoSocket));
-    }
-
-private:
-    OBSocketHandle h_;
-};
-
 // 127.0.0.1 with the given port (host order).
 inline sockaddr_in loopbackAddress(CORBA_UShort port) {
     sockaddr_in addr;
@@ -65,8 +38,8 @@ inline sockaddr_in loopbackAddress(CORBA_UShort port) {
 // A socket listening on 127.0.0.1 at a port the system chose, with
 // SO_REUSEADDR if reuse; port is set to it. Throws std::runtime_error on
 // failure.
-inline OwnedSocket openListener(CORBA_UShort& port, bool reuse = false) {
-    OwnedSocket listener(OBSocketOpen());
+inline OBSocket openListener(CORBA_UShort& port, bool reuse = false) {
+    OBSocket listener(OBSocketOpen());
     sockaddr_in addr = loopbackAddress(0);
     if (listener.get() == OBNoSocket || (reuse && !OBSocketSetReuseAddr(listener.get())) ||
         !OBSocketBind(listener.get(), addr) ||
@@ -78,22 +51,22 @@ inline OwnedSocket openListener(CORBA_UShort& port, bool reuse = false) {
 
 // Both ends of one TCP connection over loopback, both blocking.
 struct LoopbackPair {
-    OwnedSocket client;
-    OwnedSocket server;
+    OBSocket client;
+    OBSocket server;
 };
 
 // Connects a new client to a fresh listener and accepts it. Throws
 // std::runtime_error on failure.
 inline LoopbackPair makeLoopbackPair() {
     CORBA_UShort port = 0;
-    OwnedSocket listener = openListener(port);
+    OBSocket listener = openListener(port);
     LoopbackPair pair;
-    pair.client = OwnedSocket(OBSocketOpen());
+    pair.client = OBSocket(OBSocketOpen());
     // The system completes the handshake before accept is called.
     if (pair.client.get() == OBNoSocket ||
         !OBSocketConnect(pair.client.get(), loopbackAddress(port)))
         throw std::runtime_error(socket_error_text());
-    pair.server = OwnedSocket(OBSocketAccept(listener.get()));
+    pair.server = OBSocket(OBSocketAccept(listener.get()));
     if (pair.server.get() == OBNoSocket)
         throw std::runtime_error(socket_error_text());
     return pair;

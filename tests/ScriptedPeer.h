@@ -156,7 +156,7 @@ private:
 // One connection accepted by the peer.
 class PeerSocket {
 public:
-    explicit PeerSocket(OwnedSocket s) : s_(std::move(s)) {}
+    explicit PeerSocket(OBSocket s) : s_(std::move(s)) {}
 
     OBSocketHandle handle() const { return s_.get(); }
 
@@ -246,7 +246,7 @@ private:
         }
     }
 
-    OwnedSocket s_;
+    OBSocket s_;
 };
 
 // A one-shot flag that one thread raises and another waits for (5 s at most).
@@ -297,7 +297,7 @@ public:
     PeerSocket accept() {
         if (!waitReadable(listener_.get()))
             throw std::runtime_error("peer: no connection within 5 s");
-        OwnedSocket s(OBSocketAccept(listener_.get()));
+        OBSocket s(OBSocketAccept(listener_.get()));
         if (s.get() == OBNoSocket)
             throw std::runtime_error("peer: accept failed");
         return PeerSocket(std::move(s));
@@ -318,7 +318,7 @@ public:
 
 private:
     CORBA_UShort port_ = 0;
-    OwnedSocket listener_;
+    OBSocket listener_;
     std::thread thread_;
     std::mutex m_;
     std::string error_;

@@ -66,6 +66,8 @@ public:
     static bool happened() { return allocationsBeforeFailure == -1; }
 };
 
+SocketLibrary sockets;
+
 // More allocations than any of the operations below makes.
 const long allocationLimit = 2000;
 
@@ -144,7 +146,7 @@ public:
 TEST(FailedConstruction, ClientThatFailsLeavesTheClientList) {
     CORBA_ORB_var orb(initOrb());
     CORBA_UShort port = 0;
-    OwnedSocket listener = openListener(port);
+    OBSocket listener = openListener(port);
     EXPECT_THROW(new ThrowingClient(new OCI_IIOP_Connector_impl("127.0.0.1", port)), std::runtime_error);
     // Binding asks every listed client whether it serves the reference.
     IIOP_ProfileBody body;
@@ -185,6 +187,51 @@ TEST_F(WorkerConstruction, BlockingWorkerThatFailsGivesItsTransportBack) {
 
 TEST_F(WorkerConstruction, ReactiveWorkerThatFailsGivesItsTransportBack) {
     failEachAllocationOf<OBGIOPClientWorkerReactive>();
+}
+
+// --- connections ---------------------------------------------------------------------
+
+// Accepts every connection waiting at listener and requires each to have
+// been closed by its client already.
+void expectWaitingConnectionsClosed(OBSocketHandle listener) {
+    for (;;) {
+        OBSocketSet read;
+        read.add(listener);
+        const OBTimeVal now = {0, 0};
+        if (OBSocketSelect(listener + 1, &read, nullptr, &now) != 1)
+            return;
+        OBSocket accepted(OBSocketAccept(listener));
+        ASSERT_NE(accepted.get(), OBNoSocket);
+        ASSERT_TRUE(waitReadable(accepted.get())) << "a connection of a failed attempt is still open";
+        CORBA_Octet octet;
+        EXPECT_EQ(OBSocketRecv(accepted.get(), &octet, 1), 0);
+    }
+}
+
+TEST(FailedConstruction, ClientThatCannotMakeItsWorkerClosesTheNewConnection) {
+    CORBA_UShort port = 0;
+    OBSocket listener = openListener(port);
+    OBObjVar<OBGIOPClient> client(new OBGIOPClient(new OCI_IIOP_Connector_impl("127.0.0.1", port)));
+    const long failures = failEachAllocation([&] { OBObjVar<OCI_Transport> t(client->transport()); },
+                                             [&] { expectWaitingConnectionsClosed(listener.get()); });
+    EXPECT_GT(failures, 2);
+}
+
+TEST(FailedConstruction, AcceptorThatCannotMakeTheTransportClosesTheAcceptedSocket) {
+    OBObjVar<OCI_IIOP_Acceptor_impl> acceptor(listeningAcceptor());
+    OBSocket peer;
+    const long failures = failEachAllocation(
+        [&] {
+            peer = OBSocket(OBSocketOpen());
+            ASSERT_TRUE(OBSocketConnect(peer.get(), loopbackAddress(acceptor->port())));
+            OBObjVar<OCI_Transport> t(acceptor->accept());
+        },
+        [&] {
+            ASSERT_TRUE(waitReadable(peer.get())) << "the accepted socket is still open";
+            CORBA_Octet octet;
+            EXPECT_EQ(OBSocketRecv(peer.get(), &octet, 1), 0);
+        });
+    EXPECT_GT(failures, 0);
 }
 
 }  // namespace

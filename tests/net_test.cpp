@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #ifndef _WIN32
 #  include <arpa/inet.h>
@@ -123,6 +124,25 @@ TEST_F(NetTest, RecvGivesZeroAfterOrderlyClose) {
     EXPECT_EQ(OBSocketRecv(pair.server.get(), &octet, 1), 0);
 }
 
+TEST_F(NetTest, SocketOwnerHandsItsSocketOnAndClosesIt) {
+    LoopbackPair pair = makeLoopbackPair();
+    const OBSocketHandle h = pair.server.get();
+    OBSocket moved(std::move(pair.server));
+    EXPECT_EQ(pair.server.get(), OBNoSocket);
+    EXPECT_EQ(moved.get(), h);
+    ASSERT_TRUE(sendOctet(moved.get()));
+
+    // Taking another socket over closes the one held.
+    moved = OBSocket(OBSocketOpen());
+    CORBA_Octet octet = 0;
+    EXPECT_EQ(OBSocketRecv(pair.client.get(), &octet, 1), 1);
+    EXPECT_EQ(OBSocketRecv(pair.client.get(), &octet, 1), 0);
+
+    moved.reset();
+    EXPECT_EQ(moved.get(), OBNoSocket);
+    moved.reset();  // nothing left to close
+}
+
 TEST_F(NetTest, NonBlockingRecvWouldBlockUntilDataArrives) {
     LoopbackPair pair = makeLoopbackPair();
     ASSERT_TRUE(OBSocketSetBlocking(pair.server.get(), false));
@@ -153,7 +173,7 @@ TEST_F(NetTest, SendToVanishedPeerFailsWithoutEndingTheProcess) {
 TEST_F(NetTest, ConnectToClosedPortIsRefused) {
     CORBA_UShort port = 0;
     openListener(port);  // closed at once: the port is free again
-    OwnedSocket client(OBSocketOpen());
+    OBSocket client(OBSocketOpen());
     ASSERT_NE(client.get(), OBNoSocket);
     EXPECT_FALSE(OBSocketConnect(client.get(), loopbackAddress(port)));
     EXPECT_EQ(OBGetSocketError(), OBErrConnRefused);
@@ -192,13 +212,13 @@ TEST_F(NetTest, ReuseAddrAllowsRebindingAPortInTimeWait) {
     {
         // Accepted sockets inherit the option, as a restarted server needs.
         LoopbackPair pair;
-        OwnedSocket listener = openListener(port, true);
-        pair.client = OwnedSocket(OBSocketOpen());
+        OBSocket listener = openListener(port, true);
+        pair.client = OBSocket(OBSocketOpen());
         ASSERT_TRUE(OBSocketConnect(pair.client.get(), loopbackAddress(port)));
-        pair.server = OwnedSocket(OBSocketAccept(listener.get()));
+        pair.server = OBSocket(OBSocketAccept(listener.get()));
         pair.server.reset();  // the server's side closes first and waits
     }
-    OwnedSocket again(OBSocketOpen());
+    OBSocket again(OBSocketOpen());
     ASSERT_TRUE(OBSocketSetReuseAddr(again.get()));
     EXPECT_TRUE(OBSocketBind(again.get(), loopbackAddress(port))) << socket_error_text();
 }

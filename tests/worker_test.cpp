@@ -46,10 +46,10 @@ template<class Worker> class WorkerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CORBA_UShort port = 0;
-        OwnedSocket listener = openListener(port);
+        OBSocket listener = openListener(port);
         OBObjVar<OCI_Connector> connector = new OCI_IIOP_Connector_impl("127.0.0.1", port);
         OCI_Transport* transport = connector->connect();
-        server_ = OwnedSocket(OBSocketAccept(listener.get()));
+        server_ = OBSocket(OBSocketAccept(listener.get()));
         ASSERT_NE(server_.get(), OBNoSocket);
         worker_ = new Probe<Worker>(nullptr, transport);
     }
@@ -62,7 +62,7 @@ protected:
         return t->handle();
     }
 
-    OwnedSocket server_;
+    OBSocket server_;
     OBObjVar<Probe<Worker>> worker_;
 };
 

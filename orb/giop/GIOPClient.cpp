@@ -124,11 +124,13 @@ const CORBA_OctetSeq& OBGIOPClient::object_key(CORBA_Object* obj) {
 
 OBGIOPClientWorker* OBGIOPClient::worker() {
     if (CORBA_is_nil(worker_.in())) {
-        OCI_Transport* fresh = connector_->connect();
+        // Held here until a worker has it, so that a worker that cannot be
+        // made does not leave the new connection open.
+        OBObjVar<OCI_Transport> fresh(connector_->connect());
         if (OBConcurrencyModel == OBReactiveModel)
-            worker_ = new OBGIOPClientWorkerReactive(this, fresh);
+            worker_ = new OBGIOPClientWorkerReactive(this, OBDuplicate(fresh.in()));
         else
-            worker_ = new OBGIOPClientWorker(this, fresh);
+            worker_ = new OBGIOPClientWorker(this, OBDuplicate(fresh.in()));
     }
     return OBDuplicate(worker_.in());
 }

@@ -3,6 +3,7 @@
 #include <OB/OCI_IIOP_impl.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -10,12 +11,11 @@ namespace {
     throw CORBA_COMM_FAILURE(socket_error_text(), minor, CORBA_COMPLETED_NO);
 }
 
-// Closes h after a failed call and raises minor, with the failed call's
-// error restored so that the reason describes it rather than the close.
-[[noreturn]] void closeAndThrow(OBSocketHandle& h, CORBA_ULong minor) {
+// Closes the socket after a failed call and raises minor, with the failed
+// call's error restored so that the reason describes it rather than the close.
+[[noreturn]] void closeAndThrow(OBSocket& socket, CORBA_ULong minor) {
     const int error = OBGetSocketError();
-    OBSocketClose(h);
-    h = OBNoSocket;
+    socket.reset();
     OBSetSocketError(error);
     throwSocketFailure(minor);
 }
@@ -113,25 +113,21 @@ CORBA_UShort OCI_IIOP_AcceptorInfo_impl::local_port() { return port_; }
 
 // --- transport -------------------------------------------------------------------
 
-OCI_IIOP_Transport_impl::OCI_IIOP_Transport_impl(OBSocketHandle h, OCI_ConnectorInfo* connector,
+OCI_IIOP_Transport_impl::OCI_IIOP_Transport_impl(OBSocket socket, OCI_ConnectorInfo* connector,
                                                  OCI_AcceptorInfo* acceptor)
-    : handle_(h), block_(true), info_(new OCI_IIOP_TransportInfo_impl(this, connector, acceptor)) {}
+    : socket_(std::move(socket)), block_(true),
+      info_(new OCI_IIOP_TransportInfo_impl(this, connector, acceptor)) {}
 
-OCI_IIOP_Transport_impl::~OCI_IIOP_Transport_impl() {
-    info_->_OB_detach();
-    if (handle_ != OBNoSocket)
-        close();
-}
+OCI_IIOP_Transport_impl::~OCI_IIOP_Transport_impl() { info_->_OB_detach(); }
 
 OCI_ProfileId OCI_IIOP_Transport_impl::tag() { return IOP_TAG_INTERNET_IOP; }
 
-OCI_Handle OCI_IIOP_Transport_impl::handle() { return handle_; }
+OCI_Handle OCI_IIOP_Transport_impl::handle() { return socket_.get(); }
 
 CORBA_Long OCI_IIOP_Transport_impl::reserved_attribute() { return 0; }
 
 void OCI_IIOP_Transport_impl::close() {
-    OBSocketClose(handle_);
-    handle_ = OBNoSocket;
+    socket_.reset();
     block_ = true;
 }
 
@@ -141,7 +137,7 @@ void OCI_IIOP_Transport_impl::setBlocking(bool block) {
     block_ = block;
     // As with ioctlsocket, the result is not checked: a transfer on a socket
     // in the wrong mode fails on its own.
-    OBSocketSetBlocking(handle_, block);
+    OBSocketSetBlocking(socket_.get(), block);
 }
 
 bool OCI_IIOP_Transport_impl::wouldBlock() const {
@@ -151,7 +147,8 @@ bool OCI_IIOP_Transport_impl::wouldBlock() const {
 CORBA_Long OCI_IIOP_Transport_impl::moveSome(OCI_Buffer* buf, Way way) {
     CORBA_Octet* at = buf->data() + buf->pos;
     const CORBA_ULong room = buf->length() - buf->pos;
-    const CORBA_Long n = way == Way::In ? OBSocketRecv(handle_, at, room) : OBSocketSend(handle_, at, room);
+    const OBSocketHandle h = socket_.get();
+    const CORBA_Long n = way == Way::In ? OBSocketRecv(h, at, room) : OBSocketSend(h, at, room);
     if (n > 0)
         buf->pos += static_cast<CORBA_ULong>(n);
     return n;
@@ -170,14 +167,15 @@ bool OCI_IIOP_Transport_impl::moveChunk(OCI_Buffer* buf, Way way) {
 }
 
 bool OCI_IIOP_Transport_impl::waitReady(Way way, CORBA_ULong ms) {
+    const OBSocketHandle h = socket_.get();
     OBSocketSet set;
-    if (!set.add(handle_))
+    if (!set.add(h))
         throw CORBA_COMM_FAILURE("socket cannot be watched by select()", OBMinorSelect,
                                  CORBA_COMPLETED_NO);
     const OBTimeVal limit = {static_cast<CORBA_Long>(ms / 1000), static_cast<CORBA_Long>(ms % 1000 * 1000)};
     const bool forWrite = way == Way::Out;
     const CORBA_Long ready =
-        OBSocketSelect(handle_ + 1, forWrite ? nullptr : &set, forWrite ? &set : nullptr, &limit);
+        OBSocketSelect(h + 1, forWrite ? nullptr : &set, forWrite ? &set : nullptr, &limit);
     if (ready < 0)
         throwSocketFailure(OBMinorSelect);
     return ready > 0;
@@ -256,34 +254,29 @@ void OCI_IIOP_Transport_impl::receive_some(OCI_Buffer* buf, CORBA_Boolean block)
 // --- connector -------------------------------------------------------------------
 
 OCI_IIOP_Connector_impl::OCI_IIOP_Connector_impl(const char* host, CORBA_UShort port)
-    : host_(host), port_(port), addr_(zeroedAddress(port)), handle_(OBNoSocket) {
+    : host_(host), port_(port), addr_(zeroedAddress(port)) {
     OB_CHECK_COMPLIANT(host, OBNCNullString);
     resolve_host(host_.in(), addr_);
     info_ = new OCI_IIOP_ConnectorInfo_impl(addr_, port_);
 }
 
-OCI_IIOP_Connector_impl::~OCI_IIOP_Connector_impl() { close(); }
-
 OCI_ProfileId OCI_IIOP_Connector_impl::tag() { return IOP_TAG_INTERNET_IOP; }
 
-void OCI_IIOP_Connector_impl::close() {
-    if (handle_ == OBNoSocket)
-        return;
-    OBSocketClose(handle_);
-    handle_ = OBNoSocket;
-}
+void OCI_IIOP_Connector_impl::close() { socket_.reset(); }
 
 OCI_Transport* OCI_IIOP_Connector_impl::connect() {
     close();
-    handle_ = OBSocketOpen();
-    if (handle_ == OBNoSocket)
+    socket_ = OBSocket(OBSocketOpen());
+    if (socket_.get() == OBNoSocket)
         throwSocketFailure(OBMinorSocket);
-    if (!OBSocketSetNoDelay(handle_))
-        closeAndThrow(handle_, OBMinorSetsockopt);
-    if (!OBSocketConnect(handle_, addr_))
-        closeAndThrow(handle_, OBMinorConnect);
-    OBObjVar<OCI_IIOP_Transport_impl> transport(new OCI_IIOP_Transport_impl(handle_, info_.in(), nullptr));
-    handle_ = OBNoSocket;
+    if (!OBSocketSetNoDelay(socket_.get()))
+        closeAndThrow(socket_, OBMinorSetsockopt);
+    if (!OBSocketConnect(socket_.get(), addr_))
+        closeAndThrow(socket_, OBMinorConnect);
+    // The connection is the transport's, or closed when none can be made.
+    OBSocket connected(std::move(socket_));
+    OBObjVar<OCI_IIOP_Transport_impl> transport(
+        new OCI_IIOP_Transport_impl(std::move(connected), info_.in(), nullptr));
     OBObjVar<OCI_TransportInfo> transportInfo(transport->info());
     // A failing callback releases the transport, which closes the socket.
     info_->call_connect_callbacks(transportInfo.in());
@@ -330,53 +323,46 @@ OCI_ConnectorInfo* OCI_IIOP_Connector_impl::info() { return OBDuplicate(info_.in
 
 void OCI_IIOP_Connector_impl::reserved_operation(CORBA_Long) {}
 
-OCI_Handle OCI_IIOP_Connector_impl::handle() { return handle_; }
+OCI_Handle OCI_IIOP_Connector_impl::handle() { return socket_.get(); }
 
 // --- acceptor --------------------------------------------------------------------
 
 OCI_IIOP_Acceptor_impl::OCI_IIOP_Acceptor_impl(const char* host, CORBA_UShort port)
-    : host_(host), port_(port), handle_(OBNoSocket) {
+    : host_(host), port_(port), socket_(OBSocketOpen()) {
     OB_CHECK_COMPLIANT(host, OBNCNullString);
     sockaddr_in addr = zeroedAddress(port);
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    handle_ = OBSocketOpen();
-    if (handle_ == OBNoSocket)
+    if (socket_.get() == OBNoSocket)
         throwSocketFailure(OBMinorSocket);
-    if (!OBSocketSetNoDelay(handle_) || !OBSocketSetReuseAddr(handle_))
-        closeAndThrow(handle_, OBMinorSetsockopt);
-    if (!OBSocketBind(handle_, addr))
-        closeAndThrow(handle_, OBMinorBind);
-    const bool result = OBSocketLocalAddress(handle_, addr);
+    if (!OBSocketSetNoDelay(socket_.get()) || !OBSocketSetReuseAddr(socket_.get()))
+        closeAndThrow(socket_, OBMinorSetsockopt);
+    if (!OBSocketBind(socket_.get(), addr))
+        closeAndThrow(socket_, OBMinorBind);
+    const bool result = OBSocketLocalAddress(socket_.get(), addr);
     OB_ASSERT(result);
     port_ = ntohs(addr.sin_port);
     info_ = new OCI_IIOP_AcceptorInfo_impl(addr);
 }
 
-OCI_IIOP_Acceptor_impl::~OCI_IIOP_Acceptor_impl() { close(); }
-
 OCI_ProfileId OCI_IIOP_Acceptor_impl::tag() { return IOP_TAG_INTERNET_IOP; }
 
-OCI_Handle OCI_IIOP_Acceptor_impl::handle() { return handle_; }
+OCI_Handle OCI_IIOP_Acceptor_impl::handle() { return socket_.get(); }
 
-void OCI_IIOP_Acceptor_impl::close() {
-    if (handle_ == OBNoSocket)
-        return;
-    OBSocketClose(handle_);
-    handle_ = OBNoSocket;
-}
+void OCI_IIOP_Acceptor_impl::close() { socket_.reset(); }
 
 void OCI_IIOP_Acceptor_impl::listen() {
-    if (!OBSocketListen(handle_, 5))
+    if (!OBSocketListen(socket_.get(), 5))
         throwSocketFailure(OBMinorListen);
 }
 
 OCI_Transport* OCI_IIOP_Acceptor_impl::accept() {
-    OBSocketHandle h = OBSocketAccept(handle_);
-    if (h == OBNoSocket)
+    OBSocket accepted(OBSocketAccept(socket_.get()));
+    if (accepted.get() == OBNoSocket)
         throwSocketFailure(OBMinorAccept);
-    if (!OBSocketSetNoDelay(h))
-        closeAndThrow(h, OBMinorSetsockopt);
-    OBObjVar<OCI_IIOP_Transport_impl> transport(new OCI_IIOP_Transport_impl(h, nullptr, info_.in()));
+    if (!OBSocketSetNoDelay(accepted.get()))
+        closeAndThrow(accepted, OBMinorSetsockopt);
+    OBObjVar<OCI_IIOP_Transport_impl> transport(
+        new OCI_IIOP_Transport_impl(std::move(accepted), nullptr, info_.in()));
     OBObjVar<OCI_TransportInfo> transportInfo(transport->info());
     info_->call_accept_callbacks(transportInfo.in());
     return transport._retn();

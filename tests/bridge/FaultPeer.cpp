@@ -228,7 +228,7 @@ bool answer(OBSocketHandle h, const Options& o, const Request& r) {
     return false;
 }
 
-void serveConnection(OwnedSocket connection, const Options& o, Clock::time_point deadline) {
+void serveConnection(OBSocket connection, const Options& o, Clock::time_point deadline) {
     event("accepted");
     try {
         Request r;
@@ -253,11 +253,11 @@ int serve(const Options& o) {
     // With SO_REUSEADDR, which its connections inherit: a stand-in can take
     // over the port at once after this peer ends, even while the bridge's
     // side of a connection has not closed yet.
-    OwnedSocket listener = openListener(port, true);
+    OBSocket listener = openListener(port, true);
     writeAtomically(o.refFile, referenceText(port) + "\n");
     event("listening " + std::to_string(port));
     while (readableBefore(listener.get(), deadline)) {
-        OwnedSocket connection(OBSocketAccept(listener.get()));
+        OBSocket connection(OBSocketAccept(listener.get()));
         if (connection.get() != OBNoSocket)
             serveConnection(std::move(connection), o, deadline);
     }

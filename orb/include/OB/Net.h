@@ -65,6 +65,41 @@ OBSocketHandle OBSocketOpen();
 // Closes h; true on success. The error code of a failed close is kept.
 bool OBSocketClose(OBSocketHandle h);
 
+// The owner of one socket: closes it when destroyed or reset, so that no
+// failure between opening a socket and handing it on leaves it open.
+class OBSocket {
+public:
+    // Owns h (OBNoSocket: nothing).
+    explicit OBSocket(OBSocketHandle h = OBNoSocket) : h_(h) {}
+    OBSocket(OBSocket&& other) noexcept : h_(other.h_) { other.h_ = OBNoSocket; }
+    // Closes the socket held, then takes the other's over.
+    OBSocket& operator=(OBSocket&& other) noexcept {
+        if (this != &other) {
+            reset();
+            h_ = other.h_;
+            other.h_ = OBNoSocket;
+        }
+        return *this;
+    }
+    ~OBSocket() { reset(); }
+
+    OBSocket(const OBSocket&) = delete;
+    OBSocket& operator=(const OBSocket&) = delete;
+
+    // The handle, OBNoSocket when there is none.
+    OBSocketHandle get() const { return h_; }
+
+    // Closes the socket now, if there is one.
+    void reset() {
+        if (h_ != OBNoSocket)
+            OBSocketClose(h_);
+        h_ = OBNoSocket;
+    }
+
+private:
+    OBSocketHandle h_;
+};
+
 // Switches Nagle's algorithm off (TCP_NODELAY = 1); true on success.
 bool OBSocketSetNoDelay(OBSocketHandle h);
 

@@ -69,10 +69,10 @@ private:
 // switched only when a call asks for another one than the current.
 class OCI_IIOP_Transport_impl : public virtual OCI_Transport {
 public:
-    // Takes over the connected, blocking socket h. connector or acceptor
+    // Takes over the connected, blocking socket. connector or acceptor
     // (either may be nil) is the info of the maker of the connection.
-    OCI_IIOP_Transport_impl(OBSocketHandle h, OCI_ConnectorInfo* connector, OCI_AcceptorInfo* acceptor);
-    // Closes the socket if it is still open.
+    OCI_IIOP_Transport_impl(OBSocket socket, OCI_ConnectorInfo* connector, OCI_AcceptorInfo* acceptor);
+    // The socket is closed with the transport if it is still open.
     ~OCI_IIOP_Transport_impl() override;
 
     OCI_ProfileId tag() override;
@@ -126,7 +126,7 @@ private:
     // The minor code of a failed recv (way In) or send (Out).
     static CORBA_ULong failureMinor(Way way) { return way == Way::In ? OBMinorRecv : OBMinorSend; }
 
-    OBSocketHandle handle_;
+    OBSocket socket_;
     bool block_;  // mirrors the socket's blocking mode
     OBObjVar<OCI_IIOP_TransportInfo_impl> info_;
 };
@@ -136,8 +136,6 @@ class OCI_IIOP_Connector_impl : public virtual OCI_Connector {
 public:
     // Resolves host at once: CORBA_COMM_FAILURE minor 14 when it cannot be.
     OCI_IIOP_Connector_impl(const char* host, CORBA_UShort port);
-    // Closes a socket left over by connect, if any.
-    ~OCI_IIOP_Connector_impl() override;
 
     OCI_ProfileId tag() override;
     void close() override;
@@ -162,7 +160,7 @@ private:
     CORBA_String_var host_;
     CORBA_UShort port_;
     sockaddr_in addr_;  // resolved, port in network order
-    OBSocketHandle handle_;
+    OBSocket socket_;   // only while connect works on it
     OBObjVar<OCI_IIOP_ConnectorInfo_impl> info_;
 };
 
@@ -172,7 +170,6 @@ public:
     // Binds a new socket (TCP_NODELAY, SO_REUSEADDR) to port, 0 letting the
     // system choose. Minor 5, 6 or 8; nothing is left open after a failure.
     OCI_IIOP_Acceptor_impl(const char* host, CORBA_UShort port);
-    ~OCI_IIOP_Acceptor_impl() override;
 
     OCI_ProfileId tag() override;
     OCI_Handle handle() override;
@@ -190,7 +187,7 @@ public:
 private:
     CORBA_String_var host_;
     CORBA_UShort port_;
-    OBSocketHandle handle_;
+    OBSocket socket_;
     OBObjVar<OCI_IIOP_AcceptorInfo_impl> info_;
 };
 
