@@ -188,6 +188,19 @@ TEST_F(ConnectorTest, ObjectKeyForTakesTheFirstMatchingProfile) {
                       OBMinorGethostbyname);
 }
 
+TEST_F(ConnectorTest, ProfilesAreDecodedInOrderUpToTheFirstMatch) {
+    OBObjVar<OCI_IIOP_Connector_impl> connector(new OCI_IIOP_Connector_impl("127.0.0.1", 7000));
+    const IOP_TaggedProfile malformed = otherProfile(IOP_TAG_INTERNET_IOP, "x");
+    const IOP_IOR matchFirst = makeIOR("", {iiopProfile("127.0.0.1", 7000, "first"), malformed});
+    EXPECT_TRUE(connector->serves_ior(matchFirst));
+    EXPECT_EQ(text(connector->object_key_for(matchFirst)), "first");
+
+    // A malformed profile reached before any match is bad data.
+    const IOP_IOR malformedFirst = makeIOR("", {malformed, iiopProfile("127.0.0.1", 7000, "second")});
+    EXPECT_THROW(connector->serves_ior(malformedFirst), CORBA_MARSHAL);
+    EXPECT_THROW(connector->object_key_for(malformedFirst), CORBA_MARSHAL);
+}
+
 // --- factory -----------------------------------------------------------------------------
 
 TEST_F(ConnectorTest, FactoryUsesTheFirstIIOPProfileOnly) {

@@ -293,17 +293,28 @@ bool OCI_IIOP_Connector_impl::namesEndpoint(const IIOP_ProfileBody& body) {
     return other.sin_addr.s_addr == addr_.sin_addr.s_addr;
 }
 
-CORBA_Boolean OCI_IIOP_Connector_impl::serves_ior(const IOP_IOR& ior) {
-    const OBVarSeq<IIOP_ProfileBody> bodies = OBDecodeIIOPProfiles(ior);
-    for (CORBA_ULong i = 0; i < bodies.length(); ++i) {
+bool OCI_IIOP_Connector_impl::findEndpoint(const IOP_IOR& ior, bool unresolvedIsMismatch,
+                                           IIOP_ProfileBody& body) {
+    // Decoded one at a time: profiles behind the match are never looked at.
+    for (CORBA_ULong i = 0; i < ior.profiles.length(); ++i) {
+        if (ior.profiles[i].tag != IOP_TAG_INTERNET_IOP)
+            continue;
+        OBDecodeIIOPProfile(ior.profiles[i], body);
         try {
-            if (namesEndpoint(bodies[i]))
+            if (namesEndpoint(body))
                 return true;
         } catch (const CORBA_COMM_FAILURE&) {
-            // A host that does not resolve is not this endpoint.
+            if (!unresolvedIsMismatch)
+                throw;
         }
     }
     return false;
+}
+
+CORBA_Boolean OCI_IIOP_Connector_impl::serves_ior(const IOP_IOR& ior) {
+    // A host that does not resolve is not this endpoint.
+    IIOP_ProfileBody body;
+    return findEndpoint(ior, true, body);
 }
 
 CORBA_Boolean OCI_IIOP_Connector_impl::serves_ior_with_policies(const IOP_IOR& ior,
@@ -312,11 +323,8 @@ CORBA_Boolean OCI_IIOP_Connector_impl::serves_ior_with_policies(const IOP_IOR& i
 }
 
 CORBA_OctetSeq OCI_IIOP_Connector_impl::object_key_for(const IOP_IOR& ior) {
-    const OBVarSeq<IIOP_ProfileBody> bodies = OBDecodeIIOPProfiles(ior);
-    for (CORBA_ULong i = 0; i < bodies.length(); ++i)
-        if (namesEndpoint(bodies[i]))
-            return bodies[i].object_key;
-    return CORBA_OctetSeq();
+    IIOP_ProfileBody body;
+    return findEndpoint(ior, false, body) ? body.object_key : CORBA_OctetSeq();
 }
 
 OCI_ConnectorInfo* OCI_IIOP_Connector_impl::info() { return OBDuplicate(info_.in()); }

@@ -143,9 +143,12 @@ public:
     // callbacks have seen its info. Minor 5 (socket), 6 (setsockopt) or 10
     // (connect); the connector is unchanged after a failure.
     OCI_Transport* connect() override;
+    // The IIOP profiles are looked at in order up to the first match; one
+    // whose host does not resolve does not match.
     CORBA_Boolean serves_ior(const IOP_IOR& ior) override;
     CORBA_Boolean serves_ior_with_policies(const IOP_IOR& ior, const CORBA_PolicyList& policies) override;
-    // A host lookup failure propagates (minor 14).
+    // The key of the first IIOP profile that names this endpoint, empty if
+    // none does. A host lookup failure propagates (minor 14).
     CORBA_OctetSeq object_key_for(const IOP_IOR& ior) override;
     OCI_ConnectorInfo* info() override;
     void reserved_operation(CORBA_Long) override;
@@ -156,6 +159,11 @@ private:
     // True when body names this connector's port and host (by text or by
     // resolved address; a lookup failure propagates).
     bool namesEndpoint(const IIOP_ProfileBody& body);
+    // Decodes the IIOP profiles of ior in order into body until one names
+    // this endpoint (true). A host lookup failure is a mismatch when
+    // unresolvedIsMismatch, else it propagates; a malformed profile reached
+    // before a match raises CORBA_MARSHAL.
+    bool findEndpoint(const IOP_IOR& ior, bool unresolvedIsMismatch, IIOP_ProfileBody& body);
 
     CORBA_String_var host_;
     CORBA_UShort port_;
