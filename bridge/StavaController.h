@@ -32,6 +32,7 @@ public:
     // The fourteen operations, in the order of the interface. Each raises the
     // system exception of a failed call; a reference without client raises
     // CORBA_NO_IMPLEMENT and a user exception CORBA_UNKNOWN (minor 0, COMPLETED_NO).
+    // After a location forward each runs again through the virtual table.
     virtual void resetApp();
     virtual void lock();
     virtual void unlock();

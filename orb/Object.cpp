@@ -83,17 +83,28 @@ CORBA_ULong invokeOnce(CORBA_Object* self, const char* op, const OBRequestArgs& 
 
 CORBA_ULong OBInvoke(CORBA_Object* self, const char* op, const OBRequestArgs& args, OBBuffer& reply,
                      bool& swap) {
-    for (unsigned forwards = 0;; ++forwards) {
-        bool forward = false;
-        const CORBA_ULong offset = invokeOnce(self, op, args, reply, swap, forward);
-        if (!forward)
-            return offset;
-        if (forwards == OBMaxLocationForwards)
-            throw CORBA_TRANSIENT("too many location forwards", 0, CORBA_COMPLETED_NO);
-        OBInCursor in = OBMakeInCursor(reply, offset);
-        self->_OB_forward(in, swap);
-    }
+    bool forward = false;
+    const CORBA_ULong offset = invokeOnce(self, op, args, reply, swap, forward);
+    if (!forward)
+        return offset;
+    OBInCursor in = OBMakeInCursor(reply, offset);
+    self->_OB_forward(in, swap);
+    return 0;
 }
+
+namespace {
+
+unsigned forwardsFollowed = 0;  // by the repetitions running now, one inside the other
+
+}  // namespace
+
+OBForwardRepetition::OBForwardRepetition() {
+    if (forwardsFollowed == OBMaxLocationForwards)
+        throw CORBA_TRANSIENT("too many location forwards", 0, CORBA_COMPLETED_NO);
+    ++forwardsFollowed;
+}
+
+OBForwardRepetition::~OBForwardRepetition() { --forwardsFollowed; }
 
 // --- CORBA_Object --------------------------------------------------------------
 
@@ -111,19 +122,28 @@ void CORBA_Object::_OB_serve() { OB_ASSERT(false); }
 
 namespace {
 
-CORBA_Boolean readBoolean(CORBA_Object* self, const char* op, const OBRequestArgs& args) {
+// The remote built-ins: the reply's boolean or reference, or what `again`
+// (the operation through the virtual table) gives after a forward.
+template<class Again>
+CORBA_Boolean readBoolean(CORBA_Object* self, const char* op, const OBRequestArgs& args, Again again) {
     OBBuffer reply;
     bool swap = false;
-    OBInCursor in = OBMakeInCursor(reply, OBInvoke(self, op, args, reply, swap));
+    const CORBA_ULong offset = OBInvoke(self, op, args, reply, swap);
+    if (offset == 0)
+        return OBRepeatForwarded(again);
+    OBInCursor in = OBMakeInCursor(reply, offset);
     CORBA_Boolean result = 0;
     OBRead(result, in, swap);
     return result != 0;
 }
 
-CORBA_Object* readObject(CORBA_Object* self, const char* op) {
+template<class Again> CORBA_Object* readObject(CORBA_Object* self, const char* op, Again again) {
     OBBuffer reply;
     bool swap = false;
-    OBInCursor in = OBMakeInCursor(reply, OBInvoke(self, op, OBNoArgs(), reply, swap));
+    const CORBA_ULong offset = OBInvoke(self, op, OBNoArgs(), reply, swap);
+    if (offset == 0)
+        return OBRepeatForwarded(again);
+    OBInCursor in = OBMakeInCursor(reply, offset);
     CORBA_Object_var result;
     OBRead(result, in, swap);
     return result._retn();
@@ -131,9 +151,13 @@ CORBA_Object* readObject(CORBA_Object* self, const char* op) {
 
 }  // namespace
 
-CORBA_Object* CORBA_Object::_implementation() { return readObject(this, "_implementation"); }
+CORBA_Object* CORBA_Object::_implementation() {
+    return readObject(this, "_implementation", [this] { return _implementation(); });
+}
 
-CORBA_Object* CORBA_Object::_interface() { return readObject(this, "_interface"); }
+CORBA_Object* CORBA_Object::_interface() {
+    return readObject(this, "_interface", [this] { return _interface(); });
+}
 
 CORBA_Boolean CORBA_Object::_is_a(const char* _ob_id) {
     OB_CHECK_COMPLIANT(_ob_id, OBNCNullString);
@@ -145,12 +169,16 @@ CORBA_Boolean CORBA_Object::_is_a(const char* _ob_id) {
         return true;
     auto args = OBMakeArgs([_ob_id](CORBA_ULong& n) { OBCount(_ob_id, n); },
                            [_ob_id](CORBA_Octet*& p) { OBWrite(_ob_id, p); });
-    return readBoolean(this, "_is_a", args);
+    return readBoolean(this, "_is_a", args, [this, _ob_id] { return _is_a(_ob_id); });
 }
 
-CORBA_Boolean CORBA_Object::_non_existent() { return readBoolean(this, "_non_existent", OBNoArgs()); }
+CORBA_Boolean CORBA_Object::_non_existent() {
+    return readBoolean(this, "_non_existent", OBNoArgs(), [this] { return _non_existent(); });
+}
 
-CORBA_Boolean CORBA_Object::_is_dynamic() { return readBoolean(this, "_is_dynamic", OBNoArgs()); }
+CORBA_Boolean CORBA_Object::_is_dynamic() {
+    return readBoolean(this, "_is_dynamic", OBNoArgs(), [this] { return _is_dynamic(); });
+}
 
 CORBA_Boolean CORBA_Object::_is_equivalent(CORBA_Object* other) {
     if (other == this)

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 const Bytes Key{'k', 'e', 'y'};
@@ -113,23 +116,57 @@ TEST_F(ObjectTest, ReferencesThatCannotBeInvokedAreRefusedAtBinding) {
     EXPECT_THROW(CORBA_Object_var(OBObjectFromIOR(noIiop)), CORBA_NO_RESOURCES);
 }
 
+// A LOCATION_FORWARD reply to request id that sends the client to ior.
+Bytes forwardReply(CORBA_ULong id, const IOP_IOR& ior) {
+    GiopMessage m = replyHeader(id, 3);
+    m.string(ior.type_id.in()).ulong(1).ulong(0);
+    const IOP_TaggedProfile& prof = ior.profiles[0];
+    m.octets(Bytes(prof.profile_data.data(), prof.profile_data.data() + prof.profile_data.length()));
+    return m.finish(1);
+}
+
 TEST_F(ObjectTest, EndlessForwardingEndsInTransient) {
     const unsigned expected = OBMaxLocationForwards + 1;
     unsigned served = 0;
     ScriptedPeer peer([&served, expected](ScriptedPeer& p) {
         const IOP_IOR self = loopbackIor(p.port(), Key);
-        const IOP_TaggedProfile& prof = self.profiles[0];
-        const Bytes body(prof.profile_data.data(), prof.profile_data.data() + prof.profile_data.length());
         PeerSocket s = p.accept();
         for (; served < expected; ++served) {
             PeerRequest r = s.readRequest();
-            s.send(replyHeader(r.id, 3).string(self.type_id.in()).ulong(1).ulong(0).octets(body).finish(1));
+            s.send(forwardReply(r.id, self));
         }
     });
     CORBA_Object_var obj(reference(peer.port()));
     EXPECT_THROW(obj->_non_existent(), CORBA_TRANSIENT);
     EXPECT_EQ("", peer.finish());
     EXPECT_EQ(expected, served);
+}
+
+TEST_F(ObjectTest, IsAAfterAForwardAsksTheNewReferenceFirst) {
+    std::vector<std::string> ops;
+    ScriptedPeer peer([&ops](ScriptedPeer& p) {
+        IOP_IOR forwarded = loopbackIor(p.port(), Key);
+        forwarded.type_id = "IDL:Forwarded:1.0";
+        PeerSocket s = p.accept();
+        for (;;) {
+            PeerRequest r = s.readRequest();
+            ops.push_back(r.op);
+            if (ops.size() == 1) {
+                s.send(forwardReply(r.id, forwarded));
+                continue;
+            }
+            s.send(replyHeader(r.id, 0).octet(r.op == "_is_a" ? 1 : 0).finish(1));
+            if (r.op == "_non_existent")
+                return;
+        }
+    });
+    CORBA_Object_var obj(reference(peer.port()));
+    EXPECT_TRUE(obj->_is_a("IDL:Forwarded:1.0"));
+    EXPECT_STREQ(obj->ior.type_id.in(), "IDL:Forwarded:1.0");
+    EXPECT_FALSE(obj->_non_existent());
+    EXPECT_EQ("", peer.finish());
+    // The forwarded reference's type_id answers the repeated _is_a.
+    EXPECT_EQ(ops, (std::vector<std::string>{"_is_a", "_non_existent"}));
 }
 
 TEST_F(ObjectTest, NonExistentAsksTheServer) {

@@ -153,6 +153,50 @@ TEST_F(StubTest, LocationForwardRepeatsTheCallAtTheNewAddress) {
     }());
 }
 
+// Counts the calls of two operations that go on to the stub's own.
+class CountingController : public StavaController {
+public:
+    int trussCalls = 0;
+    int forceCalls = 0;
+    CORBA_Long addTruss(CORBA_Long n1, CORBA_Long n2) override {
+        ++trussCalls;
+        return StavaController::addTruss(n1, n2);
+    }
+    void setForces(CORBA_Long n, CORBA_Double Fx, CORBA_Double Fz, CORBA_Double M) override {
+        ++forceCalls;
+        StavaController::setForces(n, Fx, Fz, M);
+    }
+};
+
+TEST_F(StubTest, ForwardedCallIsRepeatedThroughTheVirtualOperation) {
+    ScriptedPeer peer([](ScriptedPeer& p) {
+        const IOP_IOR self = loopbackIor(p.port(), Key);
+        const IOP_TaggedProfile& prof = self.profiles[0];
+        const Bytes body(prof.profile_data.data(), prof.profile_data.data() + prof.profile_data.length());
+        PeerSocket s = p.accept();
+        for (const char* op : {"addTruss", "setForces"}) {
+            PeerRequest r = s.readRequest();
+            if (r.op != op)
+                throw std::runtime_error("expected " + std::string(op) + ", got " + r.op);
+            GiopMessage forward = replyHeader(r.id, 3);
+            forward.string(StavaController::RepositoryId).ulong(1).ulong(0).octets(body);
+            s.send(forward.finish(1));
+            r = s.readRequest();
+            if (r.op != op)
+                throw std::runtime_error("forwarded " + std::string(op) + " not repeated");
+            s.send(op == std::string("addTruss") ? replyWithValue(r.id, 42) : voidReply(r.id));
+        }
+    });
+    StavaController_var narrowed(controller(peer));
+    OBObjVar<CountingController> c(new CountingController);
+    c->_OB_copyFrom(*narrowed);
+    EXPECT_EQ(42, c->addTruss(1, 2));
+    c->setForces(1, 1, 2, 3);
+    EXPECT_EQ("", peer.finish());
+    EXPECT_EQ(2, c->trussCalls);
+    EXPECT_EQ(2, c->forceCalls);
+}
+
 TEST_F(StubTest, UserExceptionBecomesUnknown) {
     ScriptedPeer peer([](ScriptedPeer& p) {
         PeerSocket s = p.accept();

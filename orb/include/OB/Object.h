@@ -121,13 +121,34 @@ public:
 const unsigned OBMaxLocationForwards = 16;
 
 // The calling sequence of a two-way operation op on self: prepare, count,
-// one exact-size buffer, write, request. A location forward rebinds self and
-// repeats. A user exception raises CORBA_UNKNOWN, a reference without client
-// CORBA_NO_IMPLEMENT (both minor 0, COMPLETED_NO); system exceptions from the
-// reply or the transport pass through. On return `reply` holds the Reply and
-// the result is read from the returned offset with `swap`.
+// one exact-size buffer, write, request. A user exception raises
+// CORBA_UNKNOWN, a reference without client CORBA_NO_IMPLEMENT (both minor
+// 0, COMPLETED_NO); system exceptions from the reply or the transport pass
+// through. On return `reply` holds the Reply and the result is read from the
+// returned offset with `swap`. A location forward rebinds self and returns
+// 0: the caller then performs its operation again with OBRepeatForwarded.
 CORBA_ULong OBInvoke(CORBA_Object* self, const char* op, const OBRequestArgs& args, OBBuffer& reply,
                      bool& swap);
+
+// One more location forward followed while it lives; raises
+// CORBA_TRANSIENT (minor 0, COMPLETED_NO) when OBMaxLocationForwards are
+// being followed already.
+class OBForwardRepetition {
+public:
+    OBForwardRepetition();
+    ~OBForwardRepetition();
+    OBForwardRepetition(const OBForwardRepetition&) = delete;
+    OBForwardRepetition& operator=(const OBForwardRepetition&) = delete;
+};
+
+// Runs again, from the start, an operation whose request was forwarded:
+// `again` calls it through the reference's virtual operation, so that the
+// repetition decides afresh on the new binding (an _is_a that the new
+// type_id answers asks no server). Returns what `again` returns.
+template<class Again> auto OBRepeatForwarded(Again again) -> decltype(again()) {
+    const OBForwardRepetition repetition;
+    return again();
+}
 
 // A new reference for ior bound to a client (nil for a nil IOR).
 // CORBA_INITIALIZE without an ORB; CORBA_NO_RESOURCES when no connector
