@@ -6,9 +6,13 @@
 
 const char* const StavaController::RepositoryId = "IDL:StavaController:1.0";
 
-const char* const StavaController_tc_text =
+const char StavaController_tc_text[] =
     "010000000e00000034000000010000001800000049444c3a5374617661436f6e"
     "74726f6c6c65723a312e3000100000005374617661436f6e74726f6c6c657200";
+
+// The array's address is a constant: the constant is set up before any
+// dynamic initialisation could use it.
+OBTypeCodeConst _tc_StavaController(StavaController_tc_text);
 
 namespace {
 

@@ -6,12 +6,17 @@
 #define BRIDGE_STAVA_CONTROLLER_H
 
 #include <OB/Object.h>
+#include <OB/TypeCode.h>
 
 class StavaController;
 typedef OBObjVar<StavaController> StavaController_var;
 
 // Hexadecimal CDR encapsulation of the TypeCode of StavaController (tk_objref).
-extern const char* const StavaController_tc_text;
+extern const char StavaController_tc_text[];
+
+// The TypeCode of StavaController: decoded from StavaController_tc_text on
+// first use and kept for the rest of the process.
+extern OBTypeCodeConst _tc_StavaController;
 
 class StavaController : public virtual CORBA_Object {
 public:

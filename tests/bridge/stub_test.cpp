@@ -1,11 +1,13 @@
 // The StavaController stub against a scripted GIOP peer: exact request
 // bodies, replies in the other byte order, location forwards, user
 // exceptions, narrowing, and the mapping of failures to automation results.
+#include "../OmniTypeCodes.h"
 #include "../ScriptedPeer.h"
 #include "ExceptionResult.h"
 #include "StavaController.h"
 
 #include <OB/ORB.h>
+#include <OB/TypeCode.h>
 
 #include <gtest/gtest.h>
 
@@ -271,6 +273,23 @@ TEST(StubTypeCode, StoredTextIsTheObjrefEncapsulation) {
     EXPECT_STREQ("IDL:StavaController:1.0", id.in());
     EXPECT_STREQ("StavaController", name.in());
     EXPECT_EQ(in.end, in.cur);
+}
+
+TEST(StubTypeCode, ConstantIsTheInterfaceTypeCodeMadeOnceForTheProcess) {
+    CORBA_TypeCode* tc = _tc_StavaController;
+    ASSERT_NE(tc, nullptr);
+    EXPECT_EQ(tc->kind(), CORBA_tk_objref);
+    EXPECT_STREQ(tc->id(), "IDL:StavaController:1.0");
+    EXPECT_STREQ(tc->name(), "StavaController");
+    EXPECT_EQ(static_cast<CORBA_TypeCode*>(_tc_StavaController), tc);
+
+    OBBuffer omniOctets;
+    ASSERT_TRUE(OBHexDecode(omni::StavaController, omniOctets));
+    OBInCursor in = OBMakeInCursor(omniOctets);
+    CORBA_TypeCode_var written;
+    OBRead(written, in, OBNativeByteOrder() != 1);
+    EXPECT_TRUE(tc->equal(written));
+    EXPECT_TRUE(written->equal(tc));
 }
 
 }  // namespace
