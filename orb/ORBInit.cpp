@@ -14,7 +14,8 @@ namespace {
 struct ORBOptions {
     std::string id;
     OBConfigEntries services;  // command-line initial services, in order
-    std::string configFile;    // empty: none
+    bool configGiven = false;
+    std::string configFile;    // when given; "" names a file that cannot be read
     bool modelGiven = false;
     OBConcurrencyModelKind model = OBBlockingModel;
 };
@@ -59,6 +60,7 @@ int scanOption(int argc, char** argv, int i, ORBOptions& options) {
     }
     if (is(arg, "-ORBconfig")) {
         requireValues(argc, i, 1, "ORB_init: argument expected for -ORBconfig");
+        options.configGiven = true;
         options.configFile = argv[i + 1];
         return 2;
     }
@@ -110,6 +112,9 @@ void OBRemoveArgs(int& argc, char** argv, int first, int count) {
     OB_ASSERT(first >= 0 && count >= 0 && first + count <= argc);
     for (int i = first; i + count < argc; ++i)
         argv[i] = argv[i + count];
+    // The slots given up end the vector as argv[argc] ends a program's.
+    for (int i = argc - count; i < argc; ++i)
+        argv[i] = nullptr;
     argc -= count;
 }
 
@@ -127,7 +132,7 @@ CORBA_ORB* CORBA_ORB_init(int& argc, char** argv, const char* orb_identifier) {
     CORBA_ORB_var orb(new CORBA_ORB);
     OBInitIIOP(orb->_OB_conFactoryRegistry());
     addServices(orb.in(), options.services);
-    if (!options.configFile.empty())
+    if (options.configGiven)
         readConfigFile(orb.in(), options.configFile);
     if (options.modelGiven)
         OBConcurrencyModel = options.model;

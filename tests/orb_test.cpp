@@ -65,6 +65,23 @@ TEST_F(ORBInit, ScansTheProgramNameAndRemovesOptionValues) {
     EXPECT_EQ(args.remaining(), (std::vector<std::string>{"a", "b", "-ORBconfig"}));
 }
 
+TEST_F(ORBInit, ArgumentVectorStaysNullTerminatedAfterRemovals) {
+    ArgVector args{"prog", "-ORBreactive", "file", "-ORBid", "OB_ORB", "-ORBblocking"};
+    CORBA_ORB_var orb(init(args));
+    ASSERT_EQ(args.remaining(), (std::vector<std::string>{"prog", "file"}));
+    EXPECT_EQ(args.argv()[args.argc], nullptr);
+}
+
+TEST(RemoveArgs, MovesLaterArgumentsDownAndEndsTheVectorWithNull) {
+    ArgVector args{"a", "b", "c", "d", "e"};
+    OBRemoveArgs(args.argc, args.argv(), 1, 2);
+    EXPECT_EQ(args.remaining(), (std::vector<std::string>{"a", "d", "e"}));
+    EXPECT_EQ(args.argv()[3], nullptr);
+    OBRemoveArgs(args.argc, args.argv(), 2, 1);
+    EXPECT_EQ(args.remaining(), (std::vector<std::string>{"a", "d"}));
+    EXPECT_EQ(args.argv()[2], nullptr);
+}
+
 TEST_F(ORBInit, OptionNamesAreCaseSensitive) {
     ArgVector args{"prog", "-orbversion", "-ORBVersion", "-ORBversion"};
     CORBA_ORB_var orb;

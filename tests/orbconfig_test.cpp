@@ -136,6 +136,16 @@ TEST_F(ConfigFileInit, MissingFileGivesAWarningOnly) {
     EXPECT_FALSE(CORBA_is_nil(orb.in()));
 }
 
+TEST_F(ConfigFileInit, EmptyFileNameNamesAFileThatCannotBeRead) {
+    ConfigFile file("[services]\nA iiop://127.0.0.1:31/a\n");
+    ArgVector args{"prog", "-ORBconfig", file.path(), "-ORBconfig", ""};
+    CORBA_ORB_var orb;
+    const std::string out = captured([&] { orb = init(args); });
+    EXPECT_EQ(out, "Warning: ORB_init: configuration file `' not found\n");
+    EXPECT_EQ(args.remaining(), (std::vector<std::string>{"prog"}));
+    EXPECT_EQ(serviceNames(orb.in()).size(), 2u);
+}
+
 TEST_F(ConfigFileInit, LastConfigOptionWins) {
     ConfigFile file("[services]\nA iiop://127.0.0.1:31/a\n");
     ArgVector args{"prog", "-ORBconfig", "no such file", "-ORBconfig", file.path()};

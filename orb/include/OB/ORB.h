@@ -125,7 +125,8 @@ typedef OBObjVar<CORBA_ORB> CORBA_ORB_var;
 CORBA_ORB* CORBA_ORB_init(int& argc, char** argv, const char* orb_identifier);
 
 // Removes count arguments from argv starting at index first; later ones move
-// down and argc drops by count.
+// down, argc drops by count and the slots given up become null pointers, so
+// that argv[argc] is null again.
 void OBRemoveArgs(int& argc, char** argv, int first, int count);
 
 // Adds the IIOP connector factory to registry (which must not be nil).
