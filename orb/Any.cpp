@@ -11,7 +11,12 @@ OBConstructedInfo::~OBConstructedInfo() = default;
 namespace {
 
 // How an Any holds a value of a given type.
-enum class Rep { None, Short, Long, Float, Double, Octet, Any, TypeCode, Object, String, SysEx, Info, Buffer };
+enum class Rep {
+    None, Short, Long, Float, Double, Octet, Any, TypeCode, Principal, Object, String, SysEx, Info, Buffer
+};
+
+// The value is an object with a reference count, inserted as a new reference.
+bool isCounted(Rep rep) { return rep == Rep::TypeCode || rep == Rep::Principal; }
 
 Rep repOf(CORBA_TypeCode* tc, const OBConstructedInfo* info) {
     CORBA_TypeCode* t = tc->_OB_getOrigType();
@@ -38,11 +43,13 @@ Rep repOf(CORBA_TypeCode* tc, const OBConstructedInfo* info) {
         return Rep::Any;
     case CORBA_tk_TypeCode:
         return Rep::TypeCode;
+    case CORBA_tk_Principal:
+        return Rep::Principal;
     case CORBA_tk_objref:
         return Rep::Object;
     case CORBA_tk_string:
         return Rep::String;
-    default:  // struct, union, sequence, array, except, Principal
+    default:  // struct, union, sequence, array, except
         if (OBIsSystemExceptionType(t))
             return Rep::SysEx;
         return info ? Rep::Info : Rep::Buffer;
@@ -73,6 +80,9 @@ void freeRep(Rep rep, void* v, const OBConstructedInfo* info) {
         break;
     case Rep::TypeCode:
         CORBA_release(static_cast<CORBA_TypeCode*>(v));
+        break;
+    case Rep::Principal:
+        CORBA_release(static_cast<CORBA_Principal*>(v));
         break;
     case Rep::Object:
         delete static_cast<OBAnyObject*>(v);
@@ -112,6 +122,8 @@ void* copyRep(Rep rep, const void* v, const OBConstructedInfo* info) {
         return new CORBA_Any(*static_cast<const CORBA_Any*>(v));
     case Rep::TypeCode:
         return OBDuplicate(static_cast<CORBA_TypeCode*>(const_cast<void*>(v)));
+    case Rep::Principal:
+        return OBDuplicate(static_cast<CORBA_Principal*>(const_cast<void*>(v)));
     case Rep::Object:
         return new OBAnyObject(*static_cast<const OBAnyObject*>(v));
     case Rep::String:
@@ -191,8 +203,8 @@ void CORBA_Any::freeValue() {
 
 void CORBA_Any::replace(CORBA_TypeCode* tc, void* val, CORBA_Boolean release, OBConstructedInfo* info) {
     OB_ASSERT(!CORBA_is_nil(tc));
-    // A counted TypeCode inserted twice is the same pointer, yet a new reference.
-    if (release_ && repOf(type_, info_) != Rep::TypeCode)
+    // A counted object inserted twice is the same pointer, yet a new reference.
+    if (release_ && !isCounted(repOf(type_, info_)))
         OB_CHECK_COMPLIANT(value_ == 0 || value_ != val, OBNCAnySelfReplace);
     OBDuplicate(tc);
     freeValue();
@@ -381,6 +393,20 @@ CORBA_Boolean CORBA_Any::_OB_narrowed(CORBA_TypeCode* tc, CORBA_Object* (*narrow
 
 // --- CDR ------------------------------------------------------------------------------
 
+void OBCount(CORBA_Principal* p, CORBA_ULong& count) {
+    OBCount(p ? p->octets : CORBA_OctetSeq(), count);
+}
+
+void OBWrite(CORBA_Principal* p, CORBA_Octet*& cursor) {
+    OBWrite(p ? p->octets : CORBA_OctetSeq(), cursor);
+}
+
+void OBRead(CORBA_Principal_var& p, OBInCursor& in, bool swap) {
+    CORBA_Principal_var read(new CORBA_Principal);
+    OBRead(read->octets, in, swap);
+    p = read._retn();
+}
+
 namespace {
 
 template<class Sink> void putValue(const CORBA_Any& any, Sink& sink);
@@ -434,6 +460,9 @@ template<class Sink> void putValue(const CORBA_Any& any, Sink& sink) {
     case Rep::TypeCode:
         sink.put(static_cast<CORBA_TypeCode*>(const_cast<void*>(v)));
         break;
+    case Rep::Principal:
+        sink.put(static_cast<CORBA_Principal*>(const_cast<void*>(v)));
+        break;
     case Rep::Object:
         sink.put(static_cast<const OBAnyObject*>(v)->object.in());
         break;
@@ -485,6 +514,11 @@ void* readValue(CORBA_TypeCode* tc, OBInCursor& in, bool swap, CORBA_ULong depth
     }
     case Rep::TypeCode: {
         CORBA_TypeCode_var value;
+        OBRead(value, in, swap);
+        return value._retn();
+    }
+    case Rep::Principal: {
+        CORBA_Principal_var value;
         OBRead(value, in, swap);
         return value._retn();
     }

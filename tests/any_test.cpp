@@ -223,6 +223,43 @@ TEST(AnyBasic, TypeCodesAnysAndObjects) {
     EXPECT_FALSE(outer >>= o);
 }
 
+TEST(AnyBasic, PrincipalIsHeldAsOneCountedObject) {
+    // kind tk_Principal, then the principal's octets as a sequence
+    const char* const hex = "0d00000003000000617a05";
+    CORBA_Any any;
+    decodeHex(hex, false, any);
+    const CORBA_Principal* read = static_cast<const CORBA_Principal*>(any.value());
+    ASSERT_NE(read, nullptr);
+    ASSERT_EQ(read->octets.length(), 3u);
+    EXPECT_EQ(std::memcmp(read->octets.data(), "az\x05", 3), 0);
+    EXPECT_EQ(read->_OB_getRef(), 1);
+    {
+        CORBA_Any copy(any);
+        EXPECT_EQ(copy.value(), any.value());  // shared, not copied
+        EXPECT_EQ(read->_OB_getRef(), 2);
+
+        OBBuffer expected;
+        ASSERT_TRUE(OBHexDecode(hex, expected));
+        const std::unique_ptr<OBBuffer> written = encode(copy);
+        ASSERT_EQ(written->len, expected.len);
+        EXPECT_EQ(std::memcmp(written->data, expected.data, expected.len), 0);
+    }
+    EXPECT_EQ(read->_OB_getRef(), 1);
+
+    // Given to an Any as a new reference, even to the Any that holds it.
+    CORBA_Principal* held = const_cast<CORBA_Principal*>(read);
+    any.replace(CORBA__tc_Principal, OBDuplicate(held), true);
+    EXPECT_EQ(any.value(), held);
+    EXPECT_EQ(held->_OB_getRef(), 1);
+
+    CORBA_Any made(CORBA__tc_Principal, new CORBA_Principal, true);
+    CORBA_Any back;
+    roundTrip(made, back);
+    const CORBA_Principal* empty = static_cast<const CORBA_Principal*>(back.value());
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->octets.length(), 0u);
+}
+
 TEST(AnyBasic, CopiesAreIndependent) {
     CORBA_Any a;
     a <<= "first";

@@ -6,6 +6,24 @@
 #include <OB/Object.h>
 #include <OB/TypeCode.h>
 
+// A caller's identity (the IDL type Principal): opaque octets, counted like
+// the ORB's other pseudo-objects. In CDR it is an octet sequence.
+class CORBA_Principal : public OBSimpleRefCount {
+public:
+    // No octets.
+    CORBA_Principal() = default;
+    explicit CORBA_Principal(const CORBA_OctetSeq& id) : octets(id) {}
+
+    CORBA_OctetSeq octets;
+};
+
+typedef OBObjVar<CORBA_Principal> CORBA_Principal_var;
+
+// CDR of a Principal: its octets as a sequence (a nil Principal has none).
+void OBCount(CORBA_Principal* p, CORBA_ULong& count);
+void OBWrite(CORBA_Principal* p, CORBA_Octet*& cursor);
+void OBRead(CORBA_Principal_var& p, OBInCursor& in, bool swap);
+
 // The value operations of one constructed IDL type, so that an Any can hold
 // that type's own C++ object. The slot order is fixed.
 class OBConstructedInfo {
@@ -51,7 +69,7 @@ public:
 //   float, double              heap CORBA_Float / CORBA_Double
 //   boolean, char, octet       heap CORBA_Octet
 //   any                        heap CORBA_Any
-//   TypeCode, Principal        the TypeCode itself (counted)
+//   TypeCode, Principal        the TypeCode or CORBA_Principal itself (counted)
 //   objref                     heap OBAnyObject
 //   string                     guarded string
 //   standard system exception  heap object of the exception's class
