@@ -91,16 +91,52 @@ void OBNonCompliant(OBNonCompliantCode code)
     OBMessageViewer::instance()->nonCompliantApplication(texts[code]);
 }
 
+namespace {
+
+// Source files that share an area with another, and the area's name.
+struct SharedArea {
+    const char* file;
+    const char* area;
+};
+
+const SharedArea sharedAreas[] = {
+    {"CDR", "Basic"},
+    {"ORBInit", "ORB"},
+    {"ORBConfig", "ORB"},
+    {"TypeCodeConst", "TypeCode"},
+    {"TypeCodeCDR", "TypeCode"},
+    {"TypeCodeFactory", "TypeCode"},
+    {"AnyValue", "Any"},
+    {"Except", "Util"},
+};
+
+// Turns the base name in name (len characters) into its area's name when
+// the file shares an area. Nothing is allocated: the heap may be broken.
+void nameArea(const char*& name, int& len)
+{
+    for (const SharedArea& shared : sharedAreas) {
+        if (std::strlen(shared.file) == static_cast<std::size_t>(len) &&
+            std::strncmp(shared.file, name, len) == 0) {
+            name = shared.area;
+            len = static_cast<int>(std::strlen(name));
+            return;
+        }
+    }
+}
+
+} // namespace
+
 void OBAssertFail(const char* expr, const char* file, int line)
 {
-    // Report the file by its base name: no directories, no extension.
-    const char* base = file;
+    // The file by its base name: no directories, no extension.
+    const char* name = file;
     for (const char* p = file; *p != '\0'; ++p)
         if (*p == '/' || *p == '\\')
-            base = p + 1;
-    const char* dot = std::strrchr(base, '.');
-    const int baseLen = static_cast<int>(dot != nullptr ? dot - base : std::strlen(base));
-    std::fprintf(stderr, "Assertion failed: %s, file %.*s, line %d\n", expr, baseLen, base, line);
+            name = p + 1;
+    const char* dot = std::strrchr(name, '.');
+    int len = static_cast<int>(dot != nullptr ? dot - name : std::strlen(name));
+    nameArea(name, len);
+    std::fprintf(stderr, "Assertion failed: %s, file %.*s, line %d\n", expr, len, name, line);
     std::fflush(stderr);
     std::abort();
 }

@@ -3,6 +3,8 @@
 #include <OB/Assert.h>
 #include <OB/Basic.h>
 #include <OB/Except.h>
+#include <OB/ORB.h>
+#include <OB/TypeCode.h>
 
 #include <gtest/gtest.h>
 
@@ -250,6 +252,39 @@ TEST(InternalCheckDeathTest, ReportsExpressionFileBaseNameAndLine)
     EXPECT_DEATH(OBAssertFail("false", "Util", 1), "Assertion failed: false, file Util, line 1");
 }
 
+TEST(InternalCheckDeathTest, FilesOfOneAreaReportTheAreaName)
+{
+    const struct {
+        const char* file;
+        const char* area;
+    } cases[] = {
+        {"/src/orb/CDR.cpp", "Basic"},
+        {"/src/orb/ORBInit.cpp", "ORB"},
+        {"/src/orb/ORBConfig.cpp", "ORB"},
+        {"/src/orb/TypeCodeConst.cpp", "TypeCode"},
+        {"/src/orb/TypeCodeCDR.cpp", "TypeCode"},
+        {"/src/orb/TypeCodeFactory.cpp", "TypeCode"},
+        {"/src/orb/AnyValue.cpp", "Any"},
+        {"/src/orb/Except.cpp", "Util"},
+    };
+    for (const auto& c : cases)
+        EXPECT_DEATH(OBAssertFail("x", c.file, 3), std::string("Assertion failed: x, file ") + c.area + ", line 3")
+            << c.file;
+}
+
+TEST(InternalCheckDeathTest, ChecksOfAreasInSeveralFilesNameTheArea)
+{
+    char name[] = "t";
+    char* argv[] = {name, nullptr};
+    int argc = 1;
+    EXPECT_DEATH(CORBA_ORB_init(argc, argv, nullptr), "Assertion failed: orb_identifier, file ORB, line ");
+    const OBTypeCodeConst noText(nullptr);
+    EXPECT_DEATH(static_cast<CORBA_TypeCode*>(noText), "Assertion failed: str_ != 0, file TypeCode, line ");
+    CORBA_ULong count = 0;
+    const char* null = nullptr;
+    EXPECT_DEATH(OBCount(null, count), "Assertion failed: s, file Basic, line ");
+}
+
 TEST(InternalCheckDeathTest, NonCompliantUseIsReportedThenStops)
 {
     const int count = 3;
@@ -263,7 +298,7 @@ TEST(InternalCheckDeathTest, NullReasonIsRefused)
 {
     const char* none = nullptr;
     EXPECT_DEATH(CORBA_BAD_PARAM{none}, "Null pointer was passed as string parameter or return value\n"
-                                        "Assertion failed: reason, file Except, line ");
+                                        "Assertion failed: reason, file Util, line ");
 }
 
 } // namespace

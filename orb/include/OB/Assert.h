@@ -8,8 +8,12 @@
 
 #include <OB/Types.h>
 
-// Reports "Assertion failed: <expr>, file <file base name>, line <line>" on
-// standard error and aborts. Never returns.
+// Reports "Assertion failed: <expr>, file <area>, line <line>" on standard
+// error and aborts. Never returns. The area is the file's base name, except
+// for the files that share an area of the ORB, which report its name (CDR
+// reports Basic; ORBInit and ORBConfig report ORB; TypeCodeConst,
+// TypeCodeCDR and TypeCodeFactory report TypeCode; AnyValue reports Any;
+// Except reports Util).
 [[noreturn]] void OBAssertFail(const char* expr, const char* file, int line);
 
 #define OB_ASSERT(e) ((e) ? (void)0 : OBAssertFail(#e, __FILE__, __LINE__))
