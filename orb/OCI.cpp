@@ -102,7 +102,7 @@ bool OBConnectPolicyAllows(const CORBA_PolicyList& policies) {
         if (policy->policy_type() != OB_ConnectPolicy::PolicyType)
             continue;
         OBObjVar<OB_ConnectPolicy> connectPolicy(OB_ConnectPolicy::_narrow(policy));
-        OB_ASSERT(!CORBA_is_nil(connectPolicy.in()));
+        OB_ASSERT_NAMED(!CORBA_is_nil(connectPolicy.in()), "!CORBA_is_nil(connectPolicy)");
         if (!connectPolicy->value())
             return false;
     }

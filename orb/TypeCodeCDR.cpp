@@ -78,7 +78,7 @@ template<class Sink> void putLabel(const CORBA_Any& label, Sink& s) {
 class TypeCodeWriter {
 public:
     TypeCodeWriter() = default;
-    ~TypeCodeWriter() { OB_ASSERT(stack_.size() == 0); }
+    ~TypeCodeWriter() { OB_ASSERT_NAMED(stack_.size() == 0, "seq.length() == 0"); }
 
     template<class Sink> void put(CORBA_TypeCode* tc, Sink& s) {
         if (CORBA_is_nil(tc))
@@ -445,7 +445,7 @@ void OBRead(CORBA_TypeCode_var& tc, OBInCursor& in, bool swap) {
     TypeCodeReader reader(peek.cur - 4);
     OBInCursor work = in;
     CORBA_TypeCode_var result(reader.read(work, swap));
-    OB_ASSERT(reader.idle());
+    OB_ASSERT_NAMED(reader.idle(), "seq.length() == 0");
     in = work;
     tc = result._retn();
 }

@@ -201,6 +201,23 @@ TEST_F(ConnectorTest, ProfilesAreDecodedInOrderUpToTheFirstMatch) {
     EXPECT_THROW(connector->object_key_for(malformedFirst), CORBA_MARSHAL);
 }
 
+// A policy of the connect policy's type that is no connect policy.
+class ImpostorPolicy : public CORBA_Policy {
+public:
+    CORBA_ULong policy_type() override { return OB_ConnectPolicy::PolicyType; }
+    CORBA_Policy* copy() override { return new ImpostorPolicy; }
+};
+
+TEST_F(ConnectorTest, ConnectPolicyTypeWithoutConnectPolicyIsAnInternalError) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CORBA_PolicyList policies;
+    policies.length(1);
+    policies[0] = new ImpostorPolicy;
+    OBObjVar<OCI_IIOP_ConFactory_impl> factory(new OCI_IIOP_ConFactory_impl);
+    const IOP_IOR ior = makeIOR("", {iiopProfile("127.0.0.1", 1, "k")});
+    EXPECT_DEATH(factory->accepts_ior(ior, policies), "Assertion failed: !CORBA_is_nil\\(connectPolicy\\), file OCI");
+}
+
 // --- factory -----------------------------------------------------------------------------
 
 TEST_F(ConnectorTest, FactoryUsesTheFirstIIOPProfileOnly) {

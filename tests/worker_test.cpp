@@ -2,6 +2,7 @@
 // drives itself: the reply list, the in-buffer across timed and blocking
 // waits, the forgotten list, the out-queue on a full socket, the size limit,
 // failures, and the reactive worker's registration and stored failure.
+#include "IIOPPeer.h"
 #include "ScriptedPeer.h"
 
 #include <OB/GIOPClient.h>
@@ -306,6 +307,14 @@ public:
 };
 
 typedef WorkerTest<OBGIOPClientWorkerReactive> ReactiveWorkerTest;
+
+TEST(ReactiveWorkerDeathTest, ClosedTransportCannotBeWatched) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    IIOPConnection c = connectLoopback();
+    c.client->close();
+    EXPECT_DEATH(OBObjVar<OBGIOPClientWorker>(new OBGIOPClientWorkerReactive(nullptr, OBDuplicate(c.client.in()))),
+                 "Assertion failed: handle >= 0, file GIOPClientWorkerReactive");
+}
 
 TEST_F(ReactiveWorkerTest, AsksForWritingOnlyWhileSomethingIsQueued) {
     EXPECT_FALSE(reactor()->dispatch_one(0));  // silent peer, read only

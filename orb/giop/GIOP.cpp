@@ -34,7 +34,7 @@ void OBReadMessageHeader(const CORBA_Octet* p, OBGIOPMessageHeader& header) {
     OBRead(header.byte_order, in, false);
     OBRead(header.message_type, in, false);
     OBRead(header.message_size, in, header.swap());
-    OB_ASSERT(in.cur - p == 12);
+    OB_ASSERT_NAMED(in.cur - p == 12, "coct - buf_ -> data() == 12");
 }
 
 void OBCountRequestHeader(const CORBA_OctetSeq& key, const char* op, CORBA_ULong& count) {

@@ -147,7 +147,7 @@ void OBGIOPClientWorker::send_nowait(OBBuffer& buf) {
 void OBGIOPClientWorker::send_queue_blocking() {
     while (!queue_empty()) {
         transport_->send(queue_front(), true);
-        OB_ASSERT(queue_front()->is_full());
+        OB_ASSERT_NAMED(queue_front()->is_full(), "buf -> is_full()");
         pop_front();
     }
 }
@@ -186,7 +186,7 @@ CORBA_ULong OBGIOPClientWorker::receive_blocking(CORBA_ULong id, OBBuffer& buf, 
         }
         if (!in_->is_full()) {
             transport_->receive(in_, true);
-            OB_ASSERT(in_->is_full());
+            OB_ASSERT_NAMED(in_->is_full(), "buf_ -> is_full()");
         }
         process_message();
     }

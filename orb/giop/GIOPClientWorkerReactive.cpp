@@ -14,7 +14,7 @@ OBReactor* reactor() {
 
 OBGIOPClientWorkerReactive::OBGIOPClientWorkerReactive(OBGIOPClient* client, OCI_Transport* transport)
     : OBGIOPClientWorker(client, transport), handle_(transport_->handle()), watching_(true) {
-    OB_ASSERT(handle_ >= 0);
+    OB_ASSERT_NAMED(handle_ >= 0, "handle >= 0");
     reactor()->register_handler(this, OBEventRead, handle_);
 }
 
@@ -67,7 +67,7 @@ CORBA_ULong OBGIOPClientWorkerReactive::receive_reply(CORBA_ULong id, OBBuffer& 
             break;
         if (timeout < 0) {
             const bool dispatched = reactor()->dispatch_one(timeout);
-            OB_ASSERT(dispatched);
+            OB_ASSERT_NAMED(dispatched, "false");
             continue;
         }
         const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(

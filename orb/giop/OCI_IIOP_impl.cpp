@@ -347,7 +347,7 @@ OCI_IIOP_Acceptor_impl::OCI_IIOP_Acceptor_impl(const char* host, CORBA_UShort po
     if (!OBSocketBind(socket_.get(), addr))
         closeAndThrow(socket_, OBMinorBind);
     const bool result = OBSocketLocalAddress(socket_.get(), addr);
-    OB_ASSERT(result);
+    OB_ASSERT_NAMED(result, "result != -1");
     port_ = ntohs(addr.sin_port);
     info_ = new OCI_IIOP_AcceptorInfo_impl(addr);
 }

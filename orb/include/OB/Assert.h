@@ -18,6 +18,11 @@
 
 #define OB_ASSERT(e) ((e) ? (void)0 : OBAssertFail(#e, __FILE__, __LINE__))
 
+// As OB_ASSERT, but the report names the condition as `text`: for checks
+// whose report keeps the wording the ORB's diagnostics have always used
+// while the code tests the same condition in its own terms.
+#define OB_ASSERT_NAMED(e, text) ((e) ? (void)0 : OBAssertFail(text, __FILE__, __LINE__))
+
 // The numbered reports of non-compliant use; each text is fixed.
 enum OBNonCompliantCode : CORBA_ULong {
     OBNCNotImplemented = 0,
