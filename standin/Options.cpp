@@ -51,6 +51,8 @@ Options parseOptions(int argc, const char* const* argv)
       options.maxSeconds = parseUnsigned(option, value, 86400);
     else if (option == "--delay")
       parseDelay(value, options.delaysMs);
+    else if (option == "--idle-scan")
+      options.idleScanSeconds = parseUnsigned(option, value, 86400);
     else
       throw std::invalid_argument("unknown option or value: " + option + " " + value);
   }
@@ -63,6 +65,7 @@ const char* usageText()
 {
   return "usage: stava-standin --ref FILE [--calls FILE] [--port N] [--giop 1.0|1.2]\n"
          "                     [--host ADDRESS] [--max-seconds N] [--delay OPERATION=MS]...\n"
+         "                     [--idle-scan N]\n"
          "  --ref FILE        write the object reference (IOR:...) here once serving\n"
          "  --calls FILE      write one line per received call here\n"
          "  --port N          listen on port N (default 0: a free port)\n"
@@ -70,7 +73,9 @@ const char* usageText()
          "  --host ADDRESS    listen on and publish ADDRESS (default 127.0.0.1)\n"
          "  --max-seconds N   stop by itself after N seconds (default 0: never)\n"
          "  --delay OP=MS     wait MS milliseconds (up to 600000) before applying each\n"
-         "                    call of operation OP; calls after it wait their turn\n";
+         "                    call of operation OP; calls after it wait their turn\n"
+         "  --idle-scan N     look for idle connections every N seconds and close them\n"
+         "                    (omniORB's inConScanPeriod; default 0: omniORB's 180)\n";
 }
 
 } // namespace standin

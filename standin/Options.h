@@ -8,6 +8,7 @@ namespace standin {
 // The stand-in's command line:
 //   stava-standin --ref FILE [--calls FILE] [--port N] [--giop 1.0|1.2]
 //                 [--host ADDRESS] [--max-seconds N] [--delay OPERATION=MS]...
+//                 [--idle-scan N]
 struct Options {
   std::string refFile;        // where the stringified reference goes (required)
   std::string callsFile;      // call log; empty: no log
@@ -18,6 +19,9 @@ struct Options {
   // Milliseconds to wait before applying each call of an operation, by
   // operation name, so that tests can catch a call in progress.
   std::map<std::string, unsigned> delaysMs;
+  // omniORB's inConScanPeriod in seconds: how often it looks for idle
+  // connections to close; 0 (the default) leaves omniORB's own, 180.
+  unsigned idleScanSeconds = 0;
 };
 
 // Parses argv[1..argc-1]; throws std::invalid_argument with a message naming

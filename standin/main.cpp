@@ -27,7 +27,9 @@
 // kind, or an element with equal end nodes raises BAD_PARAM (minor 0,
 // COMPLETED_NO). resetApp clears nodes and elements. --delay OPERATION=MS
 // makes each call of OPERATION wait MS milliseconds, holding the model,
-// before it is applied (for fault tests). SIGTERM, SIGINT or the
+// before it is applied (for fault tests). --idle-scan N makes omniORB look
+// for idle connections every N seconds and close them (a GIOP
+// CloseConnection, then the socket). SIGTERM, SIGINT or the
 // end of --max-seconds stop the program with exit status 0; a bad command
 // line gives 2, a failure while starting 1.
 
@@ -44,8 +46,10 @@
 
 namespace {
 
-// The ORB's own arguments: listen on host:port only, and publish an IIOP 1.0
-// profile (no tagged components) when asked for 1.0.
+// The ORB's own arguments: listen on host:port only, publish an IIOP 1.0
+// profile (no tagged components) when asked for 1.0, and scan for idle
+// connections as often as asked, so that a test meets within seconds what
+// a user of the application meets after a pause of a few minutes.
 std::vector<std::string> orbArguments(const standin::Options& options)
 {
   std::vector<std::string> args{"stava-standin", "-ORBendPoint",
@@ -53,6 +57,10 @@ std::vector<std::string> orbArguments(const standin::Options& options)
   if (options.giop == "1.0") {
     args.push_back("-ORBmaxGIOPVersion");
     args.push_back("1.0");
+  }
+  if (options.idleScanSeconds != 0) {
+    args.push_back("-ORBinConScanPeriod");
+    args.push_back(std::to_string(options.idleScanSeconds));
   }
   return args;
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <netinet/in.h>
+#include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -239,6 +240,52 @@ TEST(StandinOptions, ListensOnTheGivenPort)
   EXPECT_EQ(peer.controller->addNode(1, 1), 1);
 }
 
+// Connects to port on loopback and reads until the server closes the
+// connection or 30 s pass; what arrived, and whether the server closed it.
+struct Received {
+  std::string octets;
+  bool closed = false;
+};
+Received readUntilClosed(unsigned port)
+{
+  Received got;
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0)
+    return got;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    for (int wait = 0; wait < 30 && !got.closed; ++wait) {
+      pollfd ready{fd, POLLIN, 0};
+      if (::poll(&ready, 1, 1000) != 1)
+        continue;
+      char chunk[64];
+      const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+      if (n > 0)
+        got.octets.append(chunk, static_cast<std::size_t>(n));
+      got.closed = n <= 0;
+    }
+  }
+  ::close(fd);
+  return got;
+}
+
+TEST(StandinOptions, IdleScanClosesAnIdleConnectionWithCloseConnection)
+{
+  const unsigned port = freePort();
+  ASSERT_NE(port, 0u);
+  Peer peer({"--port", std::to_string(port), "--idle-scan", "1"});
+  const Received got = readUntilClosed(port);
+  EXPECT_TRUE(got.closed);
+  // A GIOP header of message type 5 (CloseConnection) without a body.
+  ASSERT_EQ(got.octets.size(), 12u);
+  EXPECT_EQ(got.octets.substr(0, 4), "GIOP");
+  EXPECT_EQ(got.octets[7], '\x05');
+  EXPECT_EQ(got.octets.substr(8), std::string(4, '\0'));
+}
+
 TEST(StandinOptions, StopsByItselfAfterMaxSeconds)
 {
   TempDir dir;
@@ -257,6 +304,7 @@ TEST(StandinOptions, RejectsABadCommandLineWithStatus2)
       {"--ref", dir.file("ref"), "--port", "65536"},
       {"--ref", dir.file("ref"), "--port", "-1"},
       {"--ref", dir.file("ref"), "--max-seconds"},
+      {"--ref", dir.file("ref"), "--idle-scan", "86401"},
       {"--ref", dir.file("ref"), "--verbose", "1"},
   };
   for (const auto& args : bad) {
