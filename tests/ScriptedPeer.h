@@ -233,6 +233,15 @@ public:
         return false;
     }
 
+    // True when the client closes the connection within 5 s without
+    // sending anything more.
+    bool closedWithoutData() {
+        if (!waitReadable(s_.get()))
+            return false;
+        CORBA_Octet octet;
+        return OBSocketRecv(s_.get(), &octet, 1) == 0;
+    }
+
     void close() { s_.reset(); }
 
 private:

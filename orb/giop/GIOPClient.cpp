@@ -62,7 +62,7 @@ CORBA_ULong OBGIOPClient::request(CORBA_Object* obj, const char* op, OBBuffer& b
                                   bool& userException, bool& forward, CORBA_Long timeout) {
     object_key(obj);  // an unusable reference fails before connecting
     // The local reference keeps the worker alive when a failure drops it.
-    OBObjVar<OBGIOPClientWorker> current = worker();
+    OBObjVar<OBGIOPClientWorker> current = request_worker();
     const CORBA_ULong id = write_request(obj, op, buf, true);
     CORBA_ULong status = 0;
     const CORBA_ULong offset = current->send_and_receive(id, buf, swap, status, timeout);
@@ -74,14 +74,14 @@ CORBA_ULong OBGIOPClient::request(CORBA_Object* obj, const char* op, OBBuffer& b
 
 void OBGIOPClient::request_oneway(CORBA_Object* obj, const char* op, OBBuffer& buf) {
     object_key(obj);
-    OBObjVar<OBGIOPClientWorker> current = worker();
+    OBObjVar<OBGIOPClientWorker> current = request_worker();
     write_request(obj, op, buf, false);
     current->send_nowait(buf);
 }
 
 void OBGIOPClient::send_deferred(CORBA_Object* obj, const char* op, OBBuffer& buf, CORBA_ULong& id) {
     object_key(obj);
-    OBObjVar<OBGIOPClientWorker> current = worker();
+    OBObjVar<OBGIOPClientWorker> current = request_worker();
     id = write_request(obj, op, buf, true);
     current->send_nowait(buf);
 }
@@ -133,6 +133,12 @@ OBGIOPClientWorker* OBGIOPClient::worker() {
             worker_ = new OBGIOPClientWorker(this, OBDuplicate(fresh.in()));
     }
     return OBDuplicate(worker_.in());
+}
+
+OBGIOPClientWorker* OBGIOPClient::request_worker() {
+    if (!CORBA_is_nil(worker_.in()))
+        worker_->read_arrived();  // lets go of a connection that has ended
+    return worker();
 }
 
 CORBA_ULong OBGIOPClient::write_request(CORBA_Object* obj, const char* op, OBBuffer& buf,

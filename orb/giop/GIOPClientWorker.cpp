@@ -4,7 +4,6 @@
 #include <OB/GIOPClient.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -18,24 +17,18 @@ std::vector<CORBA_ULong>& forgotten() {
     return ids;
 }
 
-// Milliseconds since construction, on a clock that never jumps.
-class Stopwatch {
-public:
-    Stopwatch() : start_(std::chrono::steady_clock::now()) {}
-    long long elapsed() const {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now() - start_)
-            .count();
-    }
-
-private:
-    std::chrono::steady_clock::time_point start_;
-};
-
 // The failure of a connection that sent something other than a GIOP message
 // the client can use.
 CORBA_COMM_FAILURE protocol_failure(CORBA_ULong minor) {
     return CORBA_COMM_FAILURE(minor, CORBA_COMPLETED_MAYBE);
+}
+
+// True when h has something to read (octets or the end of the stream) now.
+bool readable_now(OBSocketHandle h) {
+    OBSocketSet read;
+    read.add(h);
+    OBTimeVal none = {0, 0};
+    return OBSocketSelect(h + 1, &read, nullptr, &none) == 1;
 }
 
 }  // namespace
@@ -93,6 +86,10 @@ void OBGIOPClientWorker::drop() {
     close();
 }
 
+void OBGIOPClientWorker::fail(const CORBA_COMM_FAILURE&) {
+    drop();
+}
+
 CORBA_ULong OBGIOPClientWorker::send_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
                                                  CORBA_ULong& status, CORBA_Long timeout) {
     OBObjVar<OBGIOPClientWorker> self = OBDuplicate(this);
@@ -144,6 +141,37 @@ void OBGIOPClientWorker::send_nowait(OBBuffer& buf) {
     }
 }
 
+void OBGIOPClientWorker::read_arrived() {
+    OBObjVar<OBGIOPClientWorker> self = OBDuplicate(this);
+    try {
+        // Exact reads, as in a timed wait, which may continue what is left.
+        if (read_ahead() || readable_now(transport_->handle()))
+            read_available(OBGIOPHeaderSize);
+    } catch (const CORBA_COMM_FAILURE& failure) {
+        fail(failure);
+    }
+}
+
+void OBGIOPClientWorker::read_available(CORBA_ULong window) {
+    if (!reading())
+        new_in_buffer(window);
+    if (!header_in()) {
+        transport_->receive_some(in_, false);
+        if (!header_in())
+            return;
+        read_message_header();
+    }
+    if (!in_->is_full())
+        transport_->receive(in_, false);
+    // Whole messages read ahead get no readiness event of their own.
+    while (in_->is_full()) {
+        process_message();
+        if (!read_ahead())
+            return;
+        new_in_buffer(window);
+    }
+}
+
 void OBGIOPClientWorker::send_queue_blocking() {
     while (!queue_empty()) {
         transport_->send(queue_front(), true);
@@ -153,7 +181,7 @@ void OBGIOPClientWorker::send_queue_blocking() {
 }
 
 CORBA_Long OBGIOPClientWorker::send_queue_timed(CORBA_Long timeout) {
-    const Stopwatch clock;
+    const OBStopwatch clock;
     while (!queue_empty()) {
         if (clock.elapsed() > timeout)
             return -1;
@@ -194,7 +222,7 @@ CORBA_ULong OBGIOPClientWorker::receive_blocking(CORBA_ULong id, OBBuffer& buf, 
 
 CORBA_ULong OBGIOPClientWorker::receive_timed(CORBA_ULong id, OBBuffer& buf, bool& swap,
                                               CORBA_ULong& status, CORBA_Long timeout) {
-    const Stopwatch clock;
+    const OBStopwatch clock;
     const CORBA_ULong wait = static_cast<CORBA_ULong>(timeout);
     for (;;) {
         const CORBA_ULong offset = take_reply(id, buf, swap, status);

@@ -2,8 +2,6 @@
 // and a thread waiting for a reply drives the reactor.
 #include <OB/GIOPClient.h>
 
-#include <chrono>
-
 namespace {
 
 OBReactor* reactor() {
@@ -59,25 +57,20 @@ CORBA_ULong OBGIOPClientWorkerReactive::send_and_receive(CORBA_ULong id, OBBuffe
 CORBA_ULong OBGIOPClientWorkerReactive::receive_reply(CORBA_ULong id, OBBuffer& buf, bool& swap,
                                                       CORBA_ULong& status, CORBA_Long timeout) {
     OBObjVar<OBGIOPClientWorker> self = OBDuplicate(static_cast<OBGIOPClientWorker*>(this));
-    const auto start = std::chrono::steady_clock::now();
-    CORBA_ULong offset = 0;
-    while (!failure_) {
-        offset = take_reply(id, buf, swap, status);
+    const OBStopwatch clock;
+    for (;;) {
+        // A reply read before the failure, even in the same pass, is delivered.
+        const CORBA_ULong offset = take_reply(id, buf, swap, status);
         if (offset)
-            break;
+            return offset;
+        raise_failure();
         if (timeout < 0) {
             const bool dispatched = reactor()->dispatch_one(timeout);
             OB_ASSERT_NAMED(dispatched, "false");
-            continue;
-        }
-        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - start);
-        if (spent.count() > timeout || !reactor()->dispatch_one(timeout))
+        } else if (clock.elapsed() > timeout || !reactor()->dispatch_one(timeout)) {
             return 0;
+        }
     }
-    raise_failure();
-    OB_ASSERT(offset);
-    return offset;
 }
 
 void OBGIOPClientWorkerReactive::send_nowait(OBBuffer& buf) {
@@ -92,7 +85,7 @@ void OBGIOPClientWorkerReactive::on_events(CORBA_Long mask) {
     OBObjVar<OBGIOPClientWorker> self = OBDuplicate(static_cast<OBGIOPClientWorker*>(this));
     try {
         if (mask & OBEventRead)
-            read_available();
+            read_available(OBGIOPReadAhead);
     } catch (const CORBA_COMM_FAILURE& failure) {
         fail(failure);
         return;
@@ -102,26 +95,6 @@ void OBGIOPClientWorkerReactive::on_events(CORBA_Long mask) {
             write_available();
     } catch (const CORBA_COMM_FAILURE& failure) {
         fail(failure);
-    }
-}
-
-void OBGIOPClientWorkerReactive::read_available() {
-    if (!reading())
-        new_in_buffer(OBGIOPReadAhead);
-    if (!header_in()) {
-        transport_->receive_some(in_, false);
-        if (!header_in())
-            return;
-        read_message_header();
-    }
-    if (!in_->is_full())
-        transport_->receive(in_, false);
-    // Whole messages read ahead get no readiness event of their own.
-    while (in_->is_full()) {
-        process_message();
-        if (!read_ahead())
-            return;
-        new_in_buffer(OBGIOPReadAhead);
     }
 }
 

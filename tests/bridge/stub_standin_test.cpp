@@ -1,14 +1,18 @@
 // Our ORB and the StavaController stub against the real application
 // stand-in (omniORB) over loopback: every operation end to end, both kinds
-// of reference, errors from the application, and recovery after it restarts.
+// of reference, errors from the application, recovery after it restarts,
+// and connections that it closes while they are idle.
 #include "../standin/StandinProcess.h"
 #include "StavaController.h"
 
+#include <OB/GIOPClient.h>
 #include <OB/ORB.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 using standin_test::StandinProcess;
 using standin_test::TempDir;
@@ -113,5 +117,56 @@ TEST_P(StubStandinTest, ApplicationErrorsAndRestartsReachTheCaller) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Giop, StubStandinTest, ::testing::Values("1.0", "1.2"));
+
+// True once the socket of obj's connection has something to read (a
+// CloseConnection or its end), waiting at most 30 s.
+bool closedByTheServer(CORBA_Object* obj) {
+    OBObjVar<OCI_Transport> transport = obj->client->transport();
+    OBSocketSet read;
+    read.add(transport->handle());
+    OBTimeVal limit = {30, 0};
+    return OBSocketSelect(transport->handle() + 1, &read, nullptr, &limit) == 1;
+}
+
+class StubIdleTest : public ::testing::TestWithParam<OBConcurrencyModelKind> {
+protected:
+    void SetUp() override {
+        char name[] = "t";
+        char* argv[] = {name, nullptr};
+        int argc = 1;
+        orb_ = CORBA_ORB_init(argc, argv, "");
+        OBConcurrencyModel = GetParam();
+    }
+    void TearDown() override { OBConcurrencyModel = OBBlockingModel; }
+
+    TempDir dir_;
+    CORBA_ORB_var orb_;
+};
+
+// The application closes a connection that has been idle for a while; the
+// call after a longer pause must not notice.
+TEST_P(StubIdleTest, ACallAfterTheApplicationClosedTheIdleConnectionSucceeds) {
+    StandinProcess app({"--ref", dir_.file("ref"), "--calls", dir_.file("calls"), "--giop", "1.0",
+                        "--idle-scan", "1", "--max-seconds", "120"});
+    CORBA_Object_var obj(orb_->string_to_object(app.waitForRef(dir_.file("ref")).c_str()));
+    StavaController_var c(StavaController::_narrow(obj.in()));
+    ASSERT_NE(nullptr, c.in());
+    EXPECT_EQ(1, c->addNode(1, 0));
+    std::this_thread::sleep_for(std::chrono::seconds(8));
+    ASSERT_TRUE(closedByTheServer(c.in()));
+    try {
+        EXPECT_EQ(2, c->addNode(2, 0));
+    } catch (const CORBA_SystemException& e) {
+        CORBA_String_var text(OBExceptionText(e));
+        ADD_FAILURE() << text.in();
+    }
+    const std::vector<std::string> once{"addNode 1 0 -> 1", "addNode 2 0 -> 2"};
+    EXPECT_EQ(once, readLines(dir_.file("calls")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, StubIdleTest, ::testing::Values(OBBlockingModel, OBReactiveModel),
+                         [](const ::testing::TestParamInfo<OBConcurrencyModelKind>& info) {
+                             return info.param == OBReactiveModel ? "Reactive" : "Blocking";
+                         });
 
 }  // namespace

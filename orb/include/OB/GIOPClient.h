@@ -44,6 +44,7 @@ public:
     // exception as its class. No reply within timeout >= 0 ms forgets the id
     // and raises CORBA_NO_RESPONSE (minor 0, COMPLETED_MAYBE). A lost or broken
     // connection raises CORBA_COMM_FAILURE and the next request reconnects.
+    // Nothing goes out on a connection that the server has already closed.
     CORBA_ULong request(CORBA_Object* obj, const char* op, OBBuffer& buf, bool& swap,
                         bool& userException, bool& forward, CORBA_Long timeout) override;
 
@@ -71,6 +72,11 @@ private:
 
     // The current worker, connecting first when there is none (new reference).
     OBGIOPClientWorker* worker();
+
+    // The worker to write a new request on (new reference): the current one
+    // unless what has arrived on it shows that its connection has ended,
+    // else one on a new connection.
+    OBGIOPClientWorker* request_worker();
 
     // Allocates a request id and writes the GIOP and Request headers into buf.
     CORBA_ULong write_request(CORBA_Object* obj, const char* op, OBBuffer& buf, bool responseExpected);

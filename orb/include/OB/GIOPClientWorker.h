@@ -20,10 +20,25 @@
 #include <OB/OCI.h>
 #include <OB/SelectReactor.h>
 
+#include <chrono>
 #include <forward_list>
 #include <memory>
 
 class OBGIOPClient;
+
+// Milliseconds since construction, on a clock that never jumps.
+class OBStopwatch {
+public:
+    OBStopwatch() : start_(std::chrono::steady_clock::now()) {}
+    long long elapsed() const {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now() - start_)
+            .count();
+    }
+
+private:
+    std::chrono::steady_clock::time_point start_;
+};
 
 // Octets a fresh in-buffer offers to one read when the wait has no limit, so
 // that a small message usually arrives with a single recv. What is read
@@ -66,6 +81,13 @@ public:
     // Queues buf (taken over) and writes what the socket takes without
     // blocking; the rest goes out, in order, before anything queued later.
     virtual void send_nowait(OBBuffer& buf);
+
+    // Reads and handles, without waiting, what has arrived. Called before a
+    // request is written, so that nothing goes out on a connection that the
+    // server has closed meanwhile (a CloseConnection or the end of the
+    // stream waiting to be read): a failure found here drops the worker
+    // instead of being raised.
+    void read_arrived();
 
     // The counter's value, then increments it (the first id is 0).
     static CORBA_ULong next_request_id();
@@ -110,6 +132,14 @@ protected:
     // Removes this worker from its client (if still attached) and closes the
     // transport.
     void drop();
+
+    // Drops the worker for a failure that is not raised at once; the
+    // reactive worker also keeps it for its waiters.
+    virtual void fail(const CORBA_COMM_FAILURE& failure);
+
+    // Reads what has arrived without blocking and handles every complete
+    // message; a fresh in-buffer offers window octets to the first read.
+    void read_available(CORBA_ULong window);
 
     // True when every queued octet has gone out.
     bool queue_empty() const { return queue_.length() == 0; }
@@ -198,7 +228,8 @@ public:
 
     // Drives the reactor (at most timeout ms when timeout >= 0; 0 when it ran
     // out) until the reply to id is stored, then takes it. Once a callback
-    // has failed, raises a copy of the stored CORBA_COMM_FAILURE.
+    // has failed, raises a copy of the stored CORBA_COMM_FAILURE, unless the
+    // reply had come before the failure.
     CORBA_ULong receive_reply(CORBA_ULong id, OBBuffer& buf, bool& swap, CORBA_ULong& status,
                               CORBA_Long timeout) override;
 
@@ -214,15 +245,13 @@ public:
     // Nothing to do: the client never runs the reactor's loop.
     void on_reactor_stop() override {}
 
-private:
-    // Reads the next part of the incoming message without blocking.
-    void read_available();
+protected:
+    // Drops the worker and keeps the first failure.
+    void fail(const CORBA_COMM_FAILURE& failure) override;
 
+private:
     // Writes the front buffer without blocking.
     void write_available();
-
-    // Drops the worker and keeps the first failure.
-    void fail(const CORBA_COMM_FAILURE& failure);
 
     // Raises a copy of the stored failure, if any.
     void raise_failure() const;
