@@ -24,6 +24,10 @@
 #include <thread>
 #include <vector>
 
+#ifndef _WIN32
+#  include <sys/socket.h>
+#endif
+
 typedef std::vector<CORBA_Octet> Bytes;
 
 // Writes a GIOP message in the chosen byte order; alignment counts from the
@@ -244,6 +248,15 @@ public:
 
     void close() { s_.reset(); }
 
+    // Closes abortively: the client sees a reset instead of an end of stream.
+    void reset() {
+        linger abort;
+        abort.l_onoff = 1;
+        abort.l_linger = 0;
+        ::setsockopt(s_.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+        s_.reset();
+    }
+
 private:
     static void sendRange(OBSocketHandle h, const CORBA_Octet* p, std::size_t n) {
         while (n) {
@@ -311,6 +324,9 @@ public:
             throw std::runtime_error("peer: accept failed");
         return PeerSocket(std::move(s));
     }
+
+    // Closes the listener (script side): later connections are refused.
+    void stopListening() { listener_.reset(); }
 
     // Raised by the test, awaited by the script.
     Signal go;

@@ -10,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <ostream>
+#include <vector>
 
 namespace {
 
@@ -57,17 +60,16 @@ class TestClient {
 public:
     explicit TestClient(CORBA_UShort port, const Bytes& key = Key)
         : client_(new OBGIOPClient(new OCI_IIOP_Connector_impl("127.0.0.1", port))),
-          obj_(new CORBA_Object) {
-        obj_->ior = loopbackIor(port, key);
-        obj_->client = OBDuplicate(client_.in());
-    }
+          obj_(reference(port, key)), other_(reference(port, key)) {}
 
     OBGIOPClient* client() { return client_.in(); }
     CORBA_Object* obj() { return obj_.in(); }
+    // A second reference to the same object through the same client.
+    CORBA_Object* other() { return other_.in(); }
 
     // A request buffer for op with one unsigned long argument.
-    void fill(const char* op, CORBA_ULong arg, OBBuffer& buf) {
-        const CORBA_ULong start = client_->prepare(obj_, op);
+    void fill(const char* op, CORBA_ULong arg, OBBuffer& buf, CORBA_Object* target = nullptr) {
+        const CORBA_ULong start = client_->prepare(target ? target : obj_.in(), op);
         CORBA_ULong count = start;
         OBCount(arg, count);
         buf.alloc(count);
@@ -76,24 +78,27 @@ public:
         OBWrite(arg, cursor);
     }
 
-    void call(const char* op, CORBA_ULong arg, Outcome& out, CORBA_Long timeout = -1) {
-        fill(op, arg, out.buf);
-        out.offset = client_->request(obj_, op, out.buf, out.swap, out.user, out.forward, timeout);
+    void call(const char* op, CORBA_ULong arg, Outcome& out, CORBA_Long timeout = -1,
+              CORBA_Object* target = nullptr) {
+        if (!target)
+            target = obj_.in();
+        fill(op, arg, out.buf, target);
+        out.offset = client_->request(target, op, out.buf, out.swap, out.user, out.forward, timeout);
     }
 
     // A call that must end normally; its unsigned long result.
-    CORBA_ULong value(CORBA_ULong arg, CORBA_Long timeout = -1) {
+    CORBA_ULong value(CORBA_ULong arg, CORBA_Long timeout = -1, CORBA_Object* target = nullptr) {
         Outcome out;
-        call("compute", arg, out, timeout);
+        call("compute", arg, out, timeout, target);
         EXPECT_FALSE(out.user);
         EXPECT_FALSE(out.forward);
         return resultOf(out);
     }
 
     // value, or 0 and a test failure that names the exception.
-    CORBA_ULong served(CORBA_ULong arg) {
+    CORBA_ULong served(CORBA_ULong arg, CORBA_Object* target = nullptr) {
         try {
-            return value(arg);
+            return value(arg, -1, target);
         } catch (const CORBA_SystemException& e) {
             ADD_FAILURE() << e._rep_id() << " minor " << e.minor() << " completed " << e.completed();
         }
@@ -108,8 +113,16 @@ public:
     }
 
 private:
+    CORBA_Object* reference(CORBA_UShort port, const Bytes& key) {
+        CORBA_Object* obj = new CORBA_Object;
+        obj->ior = loopbackIor(port, key);
+        obj->client = OBDuplicate(client_.in());
+        return obj;
+    }
+
     OBObjVar<OBGIOPClient> client_;
     OBObjVar<CORBA_Object> obj_;
+    OBObjVar<CORBA_Object> other_;
 };
 
 class GiopClientTest : public ::testing::TestWithParam<OBConcurrencyModelKind> {
@@ -411,13 +424,12 @@ struct Misbehaviour {
     bool peerCloses;
     CORBA_ULong minor;
     CORBA_CompletionStatus completed;
+    CORBA_ULong otherMinor = 0;  // also accepted, where platforms differ; 0: none
 };
 
 void PrintTo(const Misbehaviour& m, std::ostream* os) { *os << m.name; }
 
 const Misbehaviour Misbehaviours[] = {
-    {"CloseConnection", [](PeerSocket& s, const PeerRequest&) { s.send(GiopMessage().finish(5)); },
-     false, OBMinorCloseConnection, CORBA_COMPLETED_MAYBE},
     {"BigEndianMessageError", [](PeerSocket& s, const PeerRequest&) { s.send(GiopMessage(true).finish(6)); },
      false, OBMinorMessageError, CORBA_COMPLETED_MAYBE},
     {"RequestToTheClient",
@@ -445,9 +457,12 @@ const Misbehaviour Misbehaviours[] = {
          s.send(Bytes(b.begin(), b.begin() + 17));
          s.close();
      },
-     true, OBMinorRecvZero, CORBA_COMPLETED_NO},
+     true, OBMinorRecvZero, CORBA_COMPLETED_MAYBE},
     {"ClosesBeforeReplying", [](PeerSocket& s, const PeerRequest&) { s.close(); }, true, OBMinorRecvZero,
-     CORBA_COMPLETED_NO},
+     CORBA_COMPLETED_MAYBE},
+    // Wine reports some resets as the end of the stream.
+    {"ResetsBeforeReplying", [](PeerSocket& s, const PeerRequest&) { s.reset(); }, true, OBMinorRecv,
+     CORBA_COMPLETED_MAYBE, OBMinorRecvZero},
 };
 
 class GiopFailureTest : public ::testing::TestWithParam<std::tuple<OBConcurrencyModelKind, Misbehaviour>> {
@@ -472,7 +487,7 @@ TEST_P(GiopFailureTest, FailureDropsTheConnectionAndTheNextRequestReconnects) {
         c.value(1);
         FAIL() << "the broken reply was accepted";
     } catch (const CORBA_COMM_FAILURE& e) {
-        EXPECT_EQ(e.minor(), m.minor);
+        EXPECT_TRUE(e.minor() == m.minor || (m.otherMinor && e.minor() == m.otherMinor)) << e.minor();
         EXPECT_EQ(e.completed(), m.completed);
     }
     EXPECT_EQ(c.value(2), answer(2));
@@ -587,6 +602,210 @@ TEST_P(GiopClientTest, CloseConnectionWaitingOnAnIdleConnectionIsSeenBeforeTheNe
     }
     EXPECT_EQ(c.served(2), answer(2));
     EXPECT_EQ(peer.finish(), "");
+}
+
+TEST_P(GiopClientTest, CloseConnectionBeforeTheReplySendsTheRequestOnceMoreOnANewConnection) {
+    PeerRequest sent, resent, next;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket first = p.accept();
+        sent = first.readRequest();
+        first.send(CloseConnection);
+        first.close();
+        PeerSocket second = p.accept();
+        resent = echo(second);
+        next = echo(second);
+    });
+    TestClient c(peer.port());
+    EXPECT_EQ(c.served(1), answer(1));
+    EXPECT_EQ(c.served(2), answer(2));
+    ASSERT_EQ(peer.finish(), "");
+    EXPECT_EQ(resent.message, sent.message);  // the very request, its id too
+    EXPECT_EQ(argumentOf(next), 2u);          // and no further copy
+}
+
+TEST_P(GiopClientTest, ARequestIsSentAgainOnceAndTheCallerGetsTheSecondAttemptsFailure) {
+    std::vector<Bytes> copies;
+    PeerRequest next;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            PeerSocket s = p.accept();
+            copies.push_back(s.readRequest().message);
+            s.send(CloseConnection);
+        }
+        PeerSocket third = p.accept();
+        next = echo(third);
+    });
+    TestClient c(peer.port());
+    try {
+        c.value(1);
+        FAIL() << "the call succeeded";
+    } catch (const CORBA_COMM_FAILURE& e) {
+        EXPECT_EQ(e.minor(), OBMinorCloseConnection);
+        EXPECT_EQ(e.completed(), CORBA_COMPLETED_MAYBE);
+    }
+    EXPECT_EQ(c.served(2), answer(2));
+    ASSERT_EQ(peer.finish(), "");
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(copies[1], copies[0]);
+    EXPECT_EQ(argumentOf(next), 2u);  // not a third copy
+}
+
+TEST_P(GiopClientTest, ARequestSentAgainToAServerThatHasGoneFailsAsRefused) {
+    ScriptedPeer peer([](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        s.readRequest();
+        p.stopListening();
+        s.send(CloseConnection);
+    });
+    TestClient c(peer.port());
+    try {
+        c.value(1);
+        FAIL() << "the call succeeded";
+    } catch (const CORBA_COMM_FAILURE& e) {
+        EXPECT_EQ(e.minor(), OBMinorConnect);
+        EXPECT_EQ(e.completed(), CORBA_COMPLETED_NO);
+    }
+    EXPECT_EQ(peer.finish(), "");
+}
+
+TEST_P(GiopClientTest, OneWayAndTimedOutRequestsAreNotSentAgain) {
+    PeerRequest oneway, timed, sent, resent, next;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket first = p.accept();
+        oneway = first.readRequest();
+        timed = first.readRequest();  // never answered
+        sent = first.readRequest();
+        first.send(CloseConnection);
+        first.close();
+        PeerSocket second = p.accept();
+        resent = echo(second);
+        next = echo(second);
+    });
+    TestClient c(peer.port());
+    OBBuffer buf;
+    c.fill("notify", 5, buf);
+    c.client()->request_oneway(c.obj(), "notify", buf);
+    EXPECT_THROW(c.value(6, 100), CORBA_NO_RESPONSE);
+    EXPECT_EQ(c.served(7), answer(7));
+    EXPECT_EQ(c.served(8), answer(8));
+    ASSERT_EQ(peer.finish(), "");
+    EXPECT_EQ(oneway.responseExpected, 0);
+    EXPECT_EQ(argumentOf(timed), 6u);
+    EXPECT_EQ(resent.message, sent.message);
+    EXPECT_EQ(argumentOf(resent), 7u);
+    EXPECT_EQ(argumentOf(next), 8u);
+}
+
+// Two requests outstanding on one connection: while the reactive model waits
+// for a call's reply, the reactor serves this handler, which makes a call
+// through the other reference to the same object once its socket turns
+// readable (the peer sends an octet to the other end).
+class NestedCall : public OBEventHandler {
+public:
+    NestedCall(TestClient& c, CORBA_ULong arg, OBSocketHandle trigger) : c_(c), arg_(arg) {
+        OBSelectReactor::instance()->register_handler(this, OBEventRead, trigger);
+    }
+    ~NestedCall() override {
+        if (watching_)
+            OBSelectReactor::instance()->unregister_handler(this);
+    }
+    NestedCall(const NestedCall&) = delete;
+    NestedCall& operator=(const NestedCall&) = delete;
+
+    void on_events(CORBA_Long) override {
+        OBSelectReactor::instance()->unregister_handler(this);
+        watching_ = false;
+        try {
+            result = c_.value(arg_, -1, c_.other());
+        } catch (const CORBA_COMM_FAILURE& e) {
+            failure.reset(new CORBA_COMM_FAILURE(e));
+        }
+    }
+    void on_reactor_stop() override {}
+
+    CORBA_ULong result = 0;
+    std::unique_ptr<CORBA_COMM_FAILURE> failure;
+
+private:
+    TestClient& c_;
+    CORBA_ULong arg_;
+    bool watching_ = true;
+};
+
+class ReactiveGiopTest : public ::testing::Test {
+protected:
+    void SetUp() override { OBConcurrencyModel = OBReactiveModel; }
+    void TearDown() override { OBConcurrencyModel = OBBlockingModel; }
+
+    // Reads the first call's request, makes the nested call start and reads
+    // its request.
+    static void readBoth(PeerSocket& s, OBSocketHandle trigger, PeerRequest& a, PeerRequest& b) {
+        a = s.readRequest();
+        if (!sendOctet(trigger))
+            throw std::runtime_error("peer: trigger not sent");
+        b = s.readRequest();
+    }
+
+    LoopbackPair trigger_ = makeLoopbackPair();
+};
+
+TEST_F(ReactiveGiopTest, CloseConnectionWithTwoRequestsOutstandingSendsEachOnceMore) {
+    PeerRequest a, b, next;
+    std::vector<Bytes> again;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket first = p.accept();
+        readBoth(first, trigger_.server.get(), a, b);
+        first.send(CloseConnection);
+        first.close();
+        PeerSocket second = p.accept();
+        again.push_back(echo(second).message);
+        again.push_back(echo(second).message);
+        next = echo(second);
+    });
+    TestClient c(peer.port());
+    NestedCall nested(c, 2, trigger_.client.get());
+    EXPECT_EQ(c.served(1), answer(1));
+    EXPECT_EQ(nested.result, answer(2));
+    EXPECT_FALSE(nested.failure) << "minor " << nested.failure->minor();
+    EXPECT_EQ(c.served(3), answer(3));
+    ASSERT_EQ(peer.finish(), "");
+    EXPECT_EQ(argumentOf(a), 1u);
+    EXPECT_EQ(argumentOf(b), 2u);
+    std::sort(again.begin(), again.end());
+    std::vector<Bytes> sent = {a.message, b.message};
+    std::sort(sent.begin(), sent.end());
+    EXPECT_EQ(again, sent);           // each once more
+    EXPECT_EQ(argumentOf(next), 3u);  // and nothing else
+}
+
+TEST_F(ReactiveGiopTest, ResetWithTwoRequestsOutstandingFailsBothCompletedMaybeWithoutResending) {
+    PeerRequest a, b, next;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket first = p.accept();
+        readBoth(first, trigger_.server.get(), a, b);
+        first.reset();
+        PeerSocket second = p.accept();
+        next = echo(second);
+    });
+    TestClient c(peer.port());
+    NestedCall nested(c, 2, trigger_.client.get());
+    // A failed recv; Wine reports some resets as the end of the stream.
+    const auto lost = [](CORBA_ULong minor) { return minor == OBMinorRecv || minor == OBMinorRecvZero; };
+    try {
+        c.value(1);
+        FAIL() << "the call succeeded";
+    } catch (const CORBA_COMM_FAILURE& e) {
+        EXPECT_PRED1(lost, e.minor());
+        EXPECT_EQ(e.completed(), CORBA_COMPLETED_MAYBE);
+    }
+    ASSERT_TRUE(nested.failure);
+    EXPECT_PRED1(lost, nested.failure->minor());
+    EXPECT_EQ(nested.failure->completed(), CORBA_COMPLETED_MAYBE);
+    EXPECT_EQ(c.served(3), answer(3));
+    ASSERT_EQ(peer.finish(), "");
+    EXPECT_EQ(argumentOf(a), 1u);
+    EXPECT_EQ(argumentOf(b), 2u);
+    EXPECT_EQ(argumentOf(next), 3u);  // one copy of each: neither went again
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, GiopClientTest, ::testing::Values(OBBlockingModel, OBReactiveModel),

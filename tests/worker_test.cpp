@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 namespace {
 
@@ -220,6 +221,68 @@ TYPED_TEST(WorkerTest, ProtocolFailureClosesTheTransport) {
     EXPECT_EQ(this->clientHandle(), -1);
     PeerSocket server(std::move(this->server_));
     EXPECT_TRUE(server.waitClosed());
+}
+
+// GIOP lets a request that a CloseConnection left unanswered go again on a
+// new connection: the worker hands it back whole for that.
+TYPED_TEST(WorkerTest, CloseConnectionBeforeTheReplyHandsTheRequestBack) {
+    OBBuffer buf;
+    requestBuffer(64, buf);
+    buf.data[63] = 0x5A;
+    const Bytes request(buf.data, buf.data + buf.len);
+    PeerSocket server(std::move(this->server_));
+    std::string peerError;
+    std::thread peer([&] {
+        try {
+            Bytes got(request.size());
+            server.readExact(got.data(), got.size());
+            server.send(GiopMessage().finish(OBGIOPCloseConnection));
+        } catch (const std::exception& e) {
+            peerError = e.what();
+        }
+    });
+    bool swap = false;
+    CORBA_ULong status = 0;
+    try {
+        this->worker_->send_and_receive(8, buf, swap, status, -1);
+        ADD_FAILURE() << "CloseConnection was accepted";
+    } catch (const CORBA_COMM_FAILURE& e) {
+        EXPECT_EQ(e.minor(), OBMinorCloseConnection);
+    }
+    peer.join();
+    EXPECT_EQ(peerError, "");
+    EXPECT_EQ(Bytes(buf.data, buf.data + buf.len), request);
+    EXPECT_EQ(this->clientHandle(), -1);
+}
+
+// Any other failure after the request went out leaves it with the worker:
+// the server may have carried it out.
+TYPED_TEST(WorkerTest, EndOfStreamBeforeTheReplyIsCompletedMaybeAndKeepsNothing) {
+    OBBuffer buf;
+    requestBuffer(64, buf);
+    PeerSocket server(std::move(this->server_));
+    std::string peerError;
+    std::thread peer([&] {
+        try {
+            Bytes got(64);
+            server.readExact(got.data(), got.size());
+        } catch (const std::exception& e) {
+            peerError = e.what();
+        }
+        server.close();
+    });
+    bool swap = false;
+    CORBA_ULong status = 0;
+    try {
+        this->worker_->send_and_receive(9, buf, swap, status, -1);
+        ADD_FAILURE() << "the end of stream was accepted";
+    } catch (const CORBA_COMM_FAILURE& e) {
+        EXPECT_EQ(e.minor(), OBMinorRecvZero);
+        EXPECT_EQ(e.completed(), CORBA_COMPLETED_MAYBE);
+    }
+    peer.join();
+    EXPECT_EQ(peerError, "");
+    EXPECT_EQ(buf.len, 0u);
 }
 
 TYPED_TEST(WorkerTest, AnnouncedSizeIsBoundedByTheLimit) {

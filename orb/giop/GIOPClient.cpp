@@ -26,6 +26,20 @@ void reply_outcome(const OBBuffer& buf, CORBA_ULong offset, bool swap, CORBA_ULo
     throw CORBA_NO_RESPONSE(0, CORBA_COMPLETED_MAYBE);
 }
 
+// True when the worker handed the request back in buf: the server closed the
+// connection without carrying it out.
+bool handed_back(const CORBA_COMM_FAILURE& failure, const OBBuffer& buf) {
+    return failure.minor() == OBMinorCloseConnection && buf.len != 0;
+}
+
+// What is left of timeout ms (negative: no limit) after clock's time.
+CORBA_Long time_left(CORBA_Long timeout, const OBStopwatch& clock) {
+    if (timeout < 0)
+        return timeout;
+    const long long left = timeout - clock.elapsed();
+    return left > 0 ? static_cast<CORBA_Long>(left) : 0;
+}
+
 }  // namespace
 
 OBGIOPClient::OBGIOPClient(OCI_Connector* connector) : connector_(connector) {}
@@ -61,11 +75,23 @@ CORBA_ULong OBGIOPClient::prepare(CORBA_Object* obj, const char* op) {
 CORBA_ULong OBGIOPClient::request(CORBA_Object* obj, const char* op, OBBuffer& buf, bool& swap,
                                   bool& userException, bool& forward, CORBA_Long timeout) {
     object_key(obj);  // an unusable reference fails before connecting
+    const OBStopwatch clock;
     // The local reference keeps the worker alive when a failure drops it.
     OBObjVar<OBGIOPClientWorker> current = request_worker();
     const CORBA_ULong id = write_request(obj, op, buf, true);
     CORBA_ULong status = 0;
-    const CORBA_ULong offset = current->send_and_receive(id, buf, swap, status, timeout);
+    CORBA_ULong offset = 0;
+    try {
+        offset = current->send_and_receive(id, buf, swap, status, timeout);
+    } catch (const CORBA_COMM_FAILURE& failure) {
+        // GIOP's one safe case, and only once: the server closed the
+        // connection without carrying the request out. A second failure
+        // is the caller's.
+        if (!handed_back(failure, buf))
+            throw;
+        OBObjVar<OBGIOPClientWorker> fresh = request_worker();
+        offset = fresh->send_and_receive(id, buf, swap, status, time_left(timeout, clock));
+    }
     if (offset == 0)
         no_response(id, timeout);
     reply_outcome(buf, offset, swap, status, userException, forward);

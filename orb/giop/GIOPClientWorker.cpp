@@ -31,6 +31,21 @@ bool readable_now(OBSocketHandle h) {
     return OBSocketSelect(h + 1, &read, nullptr, &none) == 1;
 }
 
+// Raises failure for the two-way request in sent, which has had no reply.
+// A server that sends CloseConnection has not carried out any request still
+// unanswered, and GIOP allows sending it again on a new connection: sent's
+// storage goes back into buf for that. Otherwise, once octets of the
+// request have gone out, the server may have carried it out.
+[[noreturn]] void raise_unanswered(const CORBA_COMM_FAILURE& failure, OCI_Buffer* sent, OBBuffer& buf) {
+    if (failure.minor() == OBMinorCloseConnection) {
+        buf.consume(sent->buf);
+        throw failure;
+    }
+    if (sent->pos != 0 && failure.completed() == CORBA_COMPLETED_NO)
+        throw CORBA_COMM_FAILURE(failure.reason(), failure.minor(), CORBA_COMPLETED_MAYBE);
+    throw failure;
+}
+
 }  // namespace
 
 OBGIOPClientWorker::OBGIOPClientWorker(OBGIOPClient* client, OCI_Transport* transport)
@@ -60,12 +75,15 @@ void OBGIOPClientWorker::enqueue(OBBuffer& buf) {
 }
 
 void OBGIOPClientWorker::pop_front() {
-    OCI_Buffer* front = queue_front();
-    if (front->_OB_getRef() == 1) {
-        front->buf.clear();
-        spare_ = OBDuplicate(front);
-    }
+    keep_spare(queue_front());
     queue_.remove(0);
+}
+
+void OBGIOPClientWorker::keep_spare(OCI_Buffer* buffer) {
+    if (buffer->_OB_getRef() != 1)
+        return;
+    buffer->buf.clear();
+    spare_ = OBDuplicate(buffer);
 }
 
 void OBGIOPClientWorker::close() {
@@ -93,8 +111,22 @@ void OBGIOPClientWorker::fail(const CORBA_COMM_FAILURE&) {
 CORBA_ULong OBGIOPClientWorker::send_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
                                                  CORBA_ULong& status, CORBA_Long timeout) {
     OBObjVar<OBGIOPClientWorker> self = OBDuplicate(this);
+    enqueue(buf);
+    // Held until the reply has come, for a CloseConnection before it.
+    OBObjVar<OCI_Buffer> sent = OBDuplicate(queue_back());
+    CORBA_ULong offset = 0;
     try {
-        enqueue(buf);
+        offset = flush_and_receive(id, buf, swap, status, timeout);
+    } catch (const CORBA_COMM_FAILURE& failure) {
+        raise_unanswered(failure, sent, buf);
+    }
+    keep_spare(sent);
+    return offset;
+}
+
+CORBA_ULong OBGIOPClientWorker::flush_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
+                                                  CORBA_ULong& status, CORBA_Long timeout) {
+    try {
         if (timeout < 0) {
             send_queue_blocking();
         } else {

@@ -38,10 +38,8 @@ void OBGIOPClientWorkerReactive::close() {
     OBGIOPClientWorker::close();
 }
 
-CORBA_ULong OBGIOPClientWorkerReactive::send_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
-                                                         CORBA_ULong& status, CORBA_Long timeout) {
-    OBObjVar<OBGIOPClientWorker> self = OBDuplicate(static_cast<OBGIOPClientWorker*>(this));
-    enqueue(buf);
+CORBA_ULong OBGIOPClientWorkerReactive::flush_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
+                                                          CORBA_ULong& status, CORBA_Long timeout) {
     // Nothing ahead of it: write at once rather than wait a reactor pass for
     // writability; what the socket does not take goes out with the reactor.
     if (queue_length() == 1 && !failure_) {

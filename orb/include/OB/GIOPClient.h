@@ -43,7 +43,11 @@ public:
     // LOCATION_FORWARD sets forward, SYSTEM_EXCEPTION raises the carried
     // exception as its class. No reply within timeout >= 0 ms forgets the id
     // and raises CORBA_NO_RESPONSE (minor 0, COMPLETED_MAYBE). A lost or broken
-    // connection raises CORBA_COMM_FAILURE and the next request reconnects.
+    // connection raises CORBA_COMM_FAILURE and the next request reconnects;
+    // COMPLETED_MAYBE once octets of the request have gone out. A server
+    // that closes the connection (CloseConnection) before the reply has not
+    // carried the request out: it is sent once more, on a new connection,
+    // within what is left of timeout, and a failure of that is raised.
     // Nothing goes out on a connection that the server has already closed.
     CORBA_ULong request(CORBA_Object* obj, const char* op, OBBuffer& buf, bool& swap,
                         bool& userException, bool& forward, CORBA_Long timeout) override;

@@ -12,7 +12,11 @@
 // Any CORBA_COMM_FAILURE met by a worker makes it ask its client to drop it
 // (OBGIOPClient::remove_worker), which closes the transport; the failure is
 // then raised (blocking) or stored and raised by every later wait (reactive).
-// Protocol failures carry COMPLETED_MAYBE and an empty reason.
+// Protocol failures carry COMPLETED_MAYBE and an empty reason; so does any
+// failure that a two-way request meets once part of it has gone out, since
+// the server may have carried it out. The one exception is a CloseConnection
+// before the reply: GIOP says that the server has not carried the request
+// out, and the worker hands it back for sending on a new connection.
 #ifndef OB_GIOP_CLIENT_WORKER_H
 #define OB_GIOP_CLIENT_WORKER_H
 
@@ -68,7 +72,10 @@ public:
     // reply to id. On return buf holds the whole Reply; the result is the
     // offset of the reply body, swap the sender's swap flag and status the
     // reply status. timeout < 0 waits without limit; otherwise 0 is returned
-    // when timeout ms passed first, leaving unsent octets queued.
+    // when timeout ms passed first, leaving unsent octets queued. A failure
+    // is raised COMPLETED_MAYBE once octets of the request have gone out;
+    // after a CloseConnection (minor OBMinorCloseConnection) buf holds the
+    // request again, whole.
     virtual CORBA_ULong send_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
                                          CORBA_ULong& status, CORBA_Long timeout);
 
@@ -137,6 +144,11 @@ protected:
     // reactive worker also keeps it for its waiters.
     virtual void fail(const CORBA_COMM_FAILURE& failure);
 
+    // Sends what is queued and waits for the reply to id, as
+    // send_and_receive does once it has queued the request.
+    virtual CORBA_ULong flush_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
+                                          CORBA_ULong& status, CORBA_Long timeout);
+
     // Reads what has arrived without blocking and handles every complete
     // message; a fresh in-buffer offers window octets to the first read.
     void read_available(CORBA_ULong window);
@@ -149,6 +161,9 @@ protected:
 
     // The buffer being written; the queue must not be empty.
     OCI_Buffer* queue_front() const { return queue_[0].in(); }
+
+    // The buffer queued last; the queue must not be empty.
+    OCI_Buffer* queue_back() const { return queue_[queue_.length() - 1].in(); }
 
     // Removes the front buffer from the queue, keeping the buffer object
     // for the next enqueue when nobody else holds it.
@@ -184,6 +199,9 @@ private:
 
     // Stores the Reply in message (taken over), unless its id was forgotten.
     void keep_reply(OBBuffer& message, bool swap);
+
+    // Keeps buffer, emptied, for the next enqueue when nobody else holds it.
+    void keep_spare(OCI_Buffer* buffer);
 
     // receive_reply without limit / with a limit of timeout ms.
     CORBA_ULong receive_blocking(CORBA_ULong id, OBBuffer& buf, bool& swap, CORBA_ULong& status);
@@ -222,10 +240,6 @@ public:
     // Stops watching the socket, then closes the transport.
     void close() override;
 
-    // Queues buf, then drives the reactor until the reply to id has come.
-    CORBA_ULong send_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap, CORBA_ULong& status,
-                                 CORBA_Long timeout) override;
-
     // Drives the reactor (at most timeout ms when timeout >= 0; 0 when it ran
     // out) until the reply to id is stored, then takes it. Once a callback
     // has failed, raises a copy of the stored CORBA_COMM_FAILURE, unless the
@@ -246,6 +260,11 @@ public:
     void on_reactor_stop() override {}
 
 protected:
+    // Writes the queued request at once when nothing is ahead of it, then
+    // drives the reactor until the reply to id has come.
+    CORBA_ULong flush_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap, CORBA_ULong& status,
+                                  CORBA_Long timeout) override;
+
     // Drops the worker and keeps the first failure.
     void fail(const CORBA_COMM_FAILURE& failure) override;
 
