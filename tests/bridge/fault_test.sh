@@ -6,14 +6,17 @@
 # port, the application moved to another port, a peer that never answers
 # (with and without the registry value callTimeout), one that answers
 # garbage, one that closes at once, one that trickles its replies octet by
-# octet, and a reply that arrives after its call timed out. Every case checks
+# octet, a reply that arrives after its call timed out, and the application
+# closing a connection that a pausing script has left idle (through the
+# bridge, and through our ORB in both concurrency models). Every case checks
 # that the script gets a readable error or the right result, that nothing
 # hangs, and that the bridge keeps serving.
-# Usage: fault_test.sh BRIDGE.exe STAVA-STANDIN STAVA-FAULTPEER
+# Usage: fault_test.sh BRIDGE.exe STAVA-STANDIN STAVA-FAULTPEER STAVA-PAUSECLIENT.exe
 set -uo pipefail
 exe=$1
 standin=$2
 faultpeer=$3
+pauseclient=$4
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 command -v catior >/dev/null || { echo "FAIL: catior (Debian package omniorb) is missing"; exit 1; }
@@ -123,6 +126,17 @@ connected_to() { # port, seconds
   local_end=$(printf ' [0-9A-F]{8}:%04X [0-9A-F]{8}:[0-9A-F]{4} 01 ' "$1")
   for i in $(seq $(($2 * 5))); do
     grep -Eq "$local_end" /proc/net/tcp && return 0
+    sleep 0.2
+  done
+  return 1
+}
+# True once a connection to the port on loopback is in CLOSE_WAIT (state 08
+# in the kernel's table): its other end has closed it, this end not yet.
+closed_by_peer() { # port, seconds
+  local i remote_end
+  remote_end=$(printf ' [0-9A-F]{8}:[0-9A-F]{4} [0-9A-F]{8}:%04X 08 ' "$1")
+  for i in $(seq $(($2 * 5))); do
+    grep -Eq "$remote_end" /proc/net/tcp && return 0
     sleep 0.2
   done
   return 1
@@ -368,7 +382,55 @@ check "late reply: the stand-in served every call, the late one included" \
 stop_standin
 timeout_none
 
-for err in standin peer; do
+# --- The application closes connections left idle ---------------------------
+# omniORB closes a connection that has been idle for a while: a GIOP
+# CloseConnection, then the socket; with --idle-scan 1 after about 5 s. A
+# script that pauses longer must go on calling without an error, and the
+# application must see each call once.
+require "stand-in starts, closing idle connections" start_standin 0 calls-idle.txt --idle-scan 1
+port=$(ref_port)
+new_sync idle
+client_bg idle pause.vbs "$(winpath "$sync")" 8
+require "pausing client's first call returns" wait_for_file "$sync/pausing" 60
+check "the application closes the bridge's idle connection during the pause" closed_by_peer "$port" 30
+touch "$sync/closed"
+client_end
+out=$(client_output idle)
+check "pause: client ran to its end" grep -qx DONE <<<"$out"
+check "pause: the call before the pause succeeded" succeeded_with first 1 "$out"
+check "pause: the call after the pause succeeds" succeeded_with second 2 "$out"
+check "pause: server ends after the client" prefix_idle
+check "pause: the application received each call once, and the final unlock" \
+  calls_are 'addNode 5 0 -> 1' 'addNode 5 1 -> 2' unlock
+
+# The same through our ORB alone in each concurrency model, both at once.
+declare -A pause_pid pause_x=([blocking]=6 [reactive]=7)
+for model in blocking reactive; do
+  timeout 120 "$wine" "$pauseclient" "$(winpath "$ref")" "$model" "${pause_x[$model]}" 8 \
+    > "$work/pause-$model.out" 2>>"$work/pauseclient.err" </dev/null &
+  pause_pid[$model]=$!
+done
+# The model's client ran to its end, both calls succeeded after the
+# connection had been closed, and the application logged each call once.
+paused_and_called() { # model, x
+  local out first second
+  out=$(tr -d '\r' < "$work/pause-$1.out")
+  first=$(sed -n 's/^first=\([0-9]*\) err=0$/\1/p' <<<"$out")
+  second=$(sed -n 's/^second=\([0-9]*\) err=0$/\1/p' <<<"$out")
+  grep -qx DONE <<<"$out" && grep -qx closed=1 <<<"$out" && [ -n "$first" ] && [ -n "$second" ] &&
+    [ "$(grep -cx "addNode $2 0 -> $first" "$calls")" -eq 1 ] &&
+    [ "$(grep -cx "addNode $2 1 -> $second" "$calls")" -eq 1 ] &&
+    [ "$(grep -c "^addNode $2 " "$calls")" -eq 2 ] ||
+    { printf '%s client:\n%s\n' "$1" "$out"; return 1; }
+}
+for model in blocking reactive; do
+  wait "${pause_pid[$model]}"
+  check "pause, our ORB $model: both calls succeed and arrive once" \
+    paused_and_called "$model" "${pause_x[$model]}"
+done
+stop_standin
+
+for err in standin peer pauseclient; do
   if [ -s "$work/$err.err" ]; then
     echo "$err error output:"; cat "$work/$err.err"
   fi
