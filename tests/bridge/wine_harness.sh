@@ -39,6 +39,7 @@ check() { # name, command...
     echo "PASS: $name"; passes=$((passes + 1))
   else
     echo "FAIL: $name"; failures=$((failures + 1))
+    return 1
   fi
 }
 # A check that the rest needs: stop at its failure.
