@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -24,9 +25,16 @@ namespace {
 // Capacity of the reference text: 999 characters plus the terminator.
 constexpr std::size_t kReferenceCapacity = 1000;
 
-// Time left after the message loop for COM to send the reply to the call
-// that released the last object.
+// After the message loop the apartment goes on dispatching until nothing has
+// come for this long. COM's RPC threads may still be sending the reply to
+// the call that released the last object, and tearing the apartment down
+// under that reply can leave the process waiting for ever on the call's
+// completion (seen under Wine); and a client that got the class object just
+// before its revocation gets its CO_E_SERVER_STOPPING instead of a call that
+// no one dispatches.
 constexpr DWORD kReplyGraceMs = 1000;
+// The most that the above may take, however busy the apartment stays.
+constexpr DWORD kDrainLimitMs = 5000;
 
 // Keeps the process-wide controller published while it lives; held until the
 // very end of the main routine.
@@ -98,6 +106,36 @@ std::unique_ptr<BridgeController> ConnectFromReference(ReferenceFile& file,
     return nullptr;
 }
 
+// Dispatches every message that is waiting; true if there was one.
+bool DispatchWaiting() {
+    bool dispatched = false;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageA(&message);
+        dispatched = true;
+    }
+    return dispatched;
+}
+
+// Keeps the apartment answering until nothing has come for kReplyGraceMs,
+// at most for kDrainLimitMs.
+void DrainApartment() {
+    const DWORD started = GetTickCount();
+    DWORD lastMessage = started;
+    for (;;) {
+        const DWORD now = GetTickCount();
+        const DWORD quiet = now - lastMessage;
+        const DWORD spent = now - started;
+        if (quiet >= kReplyGraceMs || spent >= kDrainLimitMs)
+            return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE,
+                                  std::min(kReplyGraceMs - quiet, kDrainLimitMs - spent),
+                                  QS_ALLINPUT);
+        if (DispatchWaiting())
+            lastMessage = GetTickCount();
+    }
+}
+
 // Serves COM requests until the module posts the quit message.
 void ServeUntilQuit() {
     ClassObjectRegistration registration;
@@ -105,11 +143,7 @@ void ServeUntilQuit() {
     while (GetMessageA(&message, nullptr, 0, 0) > 0)
         DispatchMessageA(&message);
     registration.revoke();
-    // The quit was posted from inside the client's last release, whose reply
-    // COM's RPC threads may still be sending. Tearing the apartment down
-    // under that reply can leave the process waiting for ever on the call's
-    // completion (seen under Wine), so give it time to leave first.
-    Sleep(kReplyGraceMs);
+    DrainApartment();
 }
 
 // The final unlock; a failure is logged and shutdown goes on.
