@@ -18,12 +18,20 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 namespace {
 
 // Capacity of the reference text: 999 characters plus the terminator.
 constexpr std::size_t kReferenceCapacity = 1000;
+
+// An instance that COM starts is asked for an object within moments. One
+// that has had no request for this long was started for an activation that
+// another instance took (Wine starts a server for each activation that comes
+// before a class object is registered) or whose client died before asking,
+// and nothing else would ever end it.
+constexpr UINT kIdlePeriodMs = 5000;
 
 // After the message loop the apartment goes on dispatching until nothing has
 // come for this long. COM's RPC threads may still be sending the reply to
@@ -106,6 +114,26 @@ std::unique_ptr<BridgeController> ConnectFromReference(ReferenceFile& file,
     return nullptr;
 }
 
+int WinCompareNoCase(const char* a, const char* b) { return lstrcmpiA(a, b); }
+
+// While it lives, the message loop asks the module once per idle period to
+// end the server if it has been idle (BridgeModule::endIfIdle).
+class IdleEnd {
+public:
+    IdleEnd() : timer_(SetTimer(nullptr, 0, kIdlePeriodMs, &IdleEnd::onTimer)) {}
+    ~IdleEnd() {
+        if (timer_ != 0)
+            KillTimer(nullptr, timer_);
+    }
+    IdleEnd(const IdleEnd&) = delete;
+    IdleEnd& operator=(const IdleEnd&) = delete;
+
+private:
+    static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) { TheModule().endIfIdle(); }
+
+    const UINT_PTR timer_;
+};
+
 // Dispatches every message that is waiting; true if there was one.
 bool DispatchWaiting() {
     bool dispatched = false;
@@ -136,12 +164,18 @@ void DrainApartment() {
     }
 }
 
-// Serves COM requests until the module posts the quit message.
-void ServeUntilQuit() {
+// Serves COM requests until the module posts the quit message. An instance
+// that COM started also ends by itself once it has been idle.
+void ServeUntilQuit(bool startedByCom) {
     ClassObjectRegistration registration;
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0)
-        DispatchMessageA(&message);
+    {
+        std::optional<IdleEnd> idleEnd;
+        if (startedByCom)
+            idleEnd.emplace();
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0)
+            DispatchMessageA(&message);
+    }
     registration.revoke();
     DrainApartment();
 }
@@ -167,8 +201,7 @@ int RunBridge(HINSTANCE instance) {
 
     bool run = true;
     HRESULT exitCode = S_OK;
-    const ServerSwitch request = ScanServerSwitch(
-        commandLine, [](const char* a, const char* b) { return lstrcmpiA(a, b); });
+    const ServerSwitch request = ScanServerSwitch(commandLine, WinCompareNoCase);
     if (request != ServerSwitch::None) {
         exitCode = RunServerSwitch(request);
         run = false;
@@ -193,7 +226,7 @@ int RunBridge(HINSTANCE instance) {
         log.line(std::string("ref-file '") + paths.referenceFile + "' not opened");
 
     if (run)
-        ServeUntilQuit();
+        ServeUntilQuit(StartedByCom(commandLine, WinCompareNoCase));
 
     if (controller.get() != nullptr)
         UnlockController(*controller.get());
