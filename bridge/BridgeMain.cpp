@@ -13,10 +13,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 namespace {
@@ -24,9 +26,23 @@ namespace {
 // Capacity of the reference text: 999 characters plus the terminator.
 constexpr std::size_t kReferenceCapacity = 1000;
 
-// Time left after the message loop for COM to send the reply to the call
-// that released the last object.
+// An instance that COM starts is asked for an object within moments. One
+// that has had no request for this long was started for an activation that
+// another instance took (Wine starts a server for each activation that comes
+// before a class object is registered) or whose client died before asking,
+// and nothing else would ever end it.
+constexpr UINT kIdlePeriodMs = 5000;
+
+// After the message loop the apartment goes on dispatching until nothing has
+// come for this long. COM's RPC threads may still be sending the reply to
+// the call that released the last object, and tearing the apartment down
+// under that reply can leave the process waiting for ever on the call's
+// completion (seen under Wine); and a client that got the class object just
+// before its revocation gets its CO_E_SERVER_STOPPING instead of a call that
+// no one dispatches.
 constexpr DWORD kReplyGraceMs = 1000;
+// The most that the above may take, however busy the apartment stays.
+constexpr DWORD kDrainLimitMs = 5000;
 
 // Keeps the process-wide controller published while it lives; held until the
 // very end of the main routine.
@@ -98,18 +114,70 @@ std::unique_ptr<BridgeController> ConnectFromReference(ReferenceFile& file,
     return nullptr;
 }
 
-// Serves COM requests until the module posts the quit message.
-void ServeUntilQuit() {
-    ClassObjectRegistration registration;
+int WinCompareNoCase(const char* a, const char* b) { return lstrcmpiA(a, b); }
+
+// While it lives, the message loop asks the module once per idle period to
+// end the server if it has been idle (BridgeModule::endIfIdle).
+class IdleEnd {
+public:
+    IdleEnd() : timer_(SetTimer(nullptr, 0, kIdlePeriodMs, &IdleEnd::onTimer)) {}
+    ~IdleEnd() {
+        if (timer_ != 0)
+            KillTimer(nullptr, timer_);
+    }
+    IdleEnd(const IdleEnd&) = delete;
+    IdleEnd& operator=(const IdleEnd&) = delete;
+
+private:
+    static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) { TheModule().endIfIdle(); }
+
+    const UINT_PTR timer_;
+};
+
+// Dispatches every message that is waiting; true if there was one.
+bool DispatchWaiting() {
+    bool dispatched = false;
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0)
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         DispatchMessageA(&message);
+        dispatched = true;
+    }
+    return dispatched;
+}
+
+// Keeps the apartment answering until nothing has come for kReplyGraceMs,
+// at most for kDrainLimitMs.
+void DrainApartment() {
+    const DWORD started = GetTickCount();
+    DWORD lastMessage = started;
+    for (;;) {
+        const DWORD now = GetTickCount();
+        const DWORD quiet = now - lastMessage;
+        const DWORD spent = now - started;
+        if (quiet >= kReplyGraceMs || spent >= kDrainLimitMs)
+            return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE,
+                                  std::min(kReplyGraceMs - quiet, kDrainLimitMs - spent),
+                                  QS_ALLINPUT);
+        if (DispatchWaiting())
+            lastMessage = GetTickCount();
+    }
+}
+
+// Serves COM requests until the module posts the quit message. An instance
+// that COM started also ends by itself once it has been idle.
+void ServeUntilQuit(bool startedByCom) {
+    ClassObjectRegistration registration;
+    {
+        std::optional<IdleEnd> idleEnd;
+        if (startedByCom)
+            idleEnd.emplace();
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0)
+            DispatchMessageA(&message);
+    }
     registration.revoke();
-    // The quit was posted from inside the client's last release, whose reply
-    // COM's RPC threads may still be sending. Tearing the apartment down
-    // under that reply can leave the process waiting for ever on the call's
-    // completion (seen under Wine), so give it time to leave first.
-    Sleep(kReplyGraceMs);
+    DrainApartment();
 }
 
 // The final unlock; a failure is logged and shutdown goes on.
@@ -133,8 +201,7 @@ int RunBridge(HINSTANCE instance) {
 
     bool run = true;
     HRESULT exitCode = S_OK;
-    const ServerSwitch request = ScanServerSwitch(
-        commandLine, [](const char* a, const char* b) { return lstrcmpiA(a, b); });
+    const ServerSwitch request = ScanServerSwitch(commandLine, WinCompareNoCase);
     if (request != ServerSwitch::None) {
         exitCode = RunServerSwitch(request);
         run = false;
@@ -159,7 +226,7 @@ int RunBridge(HINSTANCE instance) {
         log.line(std::string("ref-file '") + paths.referenceFile + "' not opened");
 
     if (run)
-        ServeUntilQuit();
+        ServeUntilQuit(StartedByCom(commandLine, WinCompareNoCase));
 
     if (controller.get() != nullptr)
         UnlockController(*controller.get());

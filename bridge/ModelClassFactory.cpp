@@ -43,18 +43,27 @@ ULONG STDMETHODCALLTYPE ModelClassFactory::Release() {
 
 HRESULT STDMETHODCALLTYPE ModelClassFactory::CreateInstance(IUnknown* outer, REFIID iid,
                                                             void** out) {
+    BridgeModule& module = TheModule();
+    module.noteRequest();
     if (out == nullptr)
         return E_POINTER;
     *out = nullptr;
+    if (module.stopping())
+        return CO_E_SERVER_STOPPING;
     if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown))
         return CLASS_E_NOAGGREGATION;
     return ModelObject::Create(outer, iid, out);
 }
 
 HRESULT STDMETHODCALLTYPE ModelClassFactory::LockServer(BOOL lock) {
-    if (lock)
-        TheModule().lock();
-    else
-        TheModule().unlock();
+    BridgeModule& module = TheModule();
+    module.noteRequest();
+    if (!lock) {
+        module.unlock();
+        return S_OK;
+    }
+    if (module.stopping())
+        return CO_E_SERVER_STOPPING;
+    module.lock();
     return S_OK;
 }

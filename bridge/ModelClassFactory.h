@@ -20,13 +20,17 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
 
-    // E_POINTER for a null `out`; else clears it; CLASS_E_NOAGGREGATION for
-    // an outer object with an id other than IUnknown; else the result of
-    // creating a Model object (aggregated when `outer` is given).
+    // E_POINTER for a null `out`; else clears it; CO_E_SERVER_STOPPING once
+    // the server is stopping, so that a client racing the end gets a failure
+    // it can retry rather than an object in a process about to end;
+    // CLASS_E_NOAGGREGATION for an outer object with an id other than
+    // IUnknown; else the result of creating a Model object (aggregated when
+    // `outer` is given). Every call counts as a request to the module.
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
 
-    // Nonzero `lock` raises the module's lock count, zero lowers it (which
-    // may end the server). Always S_OK.
+    // Nonzero `lock` raises the module's lock count (CO_E_SERVER_STOPPING
+    // instead once the server is stopping), zero lowers it (which may end the
+    // server); otherwise S_OK. Every call counts as a request to the module.
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
 private:

@@ -1,4 +1,4 @@
-// The registration switches on the bridge's command line.
+// The switches on the bridge's command line: registration, and COM's start.
 #ifndef BRIDGE_SERVER_SWITCH_H
 #define BRIDGE_SERVER_SWITCH_H
 
@@ -12,5 +12,10 @@ using CompareNoCase = int (*)(const char*, const char*);
 // with "UnregServer", then "RegServer", over its whole length. So a switch
 // counts only as the last thing on the line. The first matching token wins.
 ServerSwitch ScanServerSwitch(const char* commandLine, CompareNoCase compare);
+
+// True when one of the arguments after the program name (quoted or not) is
+// the word "-Embedding" or "/Embedding", in any letter case: the switch
+// with which COM starts a local server for an activation.
+bool StartedByCom(const char* commandLine, CompareNoCase compare);
 
 #endif

@@ -1,6 +1,7 @@
 // The Model COM object in-process: interface map, aggregation, class
 // object, argument conversion and failure reporting, with a recording
-// controller in place of the application.
+// controller in place of the application; and the module's end of the
+// server, after the last release or when idle.
 #include "BridgeModule.h"
 #include "Controller.h"
 #include "ModelClassFactory.h"
@@ -339,6 +340,99 @@ TEST_F(ModelTest, DispatchWithoutRegisteredTypeLibraryFails) {
     const HRESULT hr = model->GetTypeInfo(0, 0, &info);
     EXPECT_EQ(TYPE_E_LIBNOTREGISTERED, hr);  // the loader's code, passed on
     EXPECT_EQ(nullptr, info);
+}
+
+// True if the module posted WM_QUIT to this thread; takes it.
+bool TakeQuit() {
+    MSG message;
+    return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+}
+
+TEST_F(ModelTest, AfterTheLastReleaseNoNewObjectOrLock) {
+    EXPECT_EQ(0u, model->Release());
+    model = nullptr;
+    EXPECT_TRUE(TheModule().stopping());
+    EXPECT_TRUE(TakeQuit());
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CO_E_SERVER_STOPPING, factory->CreateInstance(nullptr, IID_IModel, &out));
+    EXPECT_EQ(nullptr, out);
+    EXPECT_EQ(CO_E_SERVER_STOPPING, factory->LockServer(TRUE));
+    EXPECT_EQ(0, TheModule().lockCount());
+    EXPECT_FALSE(TakeQuit());
+}
+
+// The idle end of a server that COM started, driven by hand instead of by
+// the message loop's timer.
+class IdleEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        TheModule().init(GetModuleHandleA(nullptr), GetCurrentThreadId());
+        ASSERT_EQ(S_OK, ModelClassFactory::Create(IID_IClassFactory,
+                                                  reinterpret_cast<void**>(&factory)));
+    }
+    void TearDown() override {
+        factory->Release();
+        EXPECT_EQ(0, TheModule().lockCount());
+        while (TakeQuit()) {
+        }
+        CoUninitialize();
+    }
+
+    IClassFactory* factory = nullptr;
+};
+
+TEST_F(IdleEndTest, AServerNeverAskedEndsAtTheFirstCheck) {
+    EXPECT_FALSE(TheModule().stopping());
+    EXPECT_TRUE(TheModule().endIfIdle());
+    EXPECT_TRUE(TheModule().stopping());
+    EXPECT_TRUE(TakeQuit());
+    EXPECT_FALSE(TheModule().endIfIdle());
+    EXPECT_FALSE(TakeQuit());
+}
+
+TEST_F(IdleEndTest, ARequestPutsTheEndOffByAPeriod) {
+    Outer outer;
+    void* out = nullptr;
+    EXPECT_EQ(CLASS_E_NOAGGREGATION, factory->CreateInstance(&outer, IID_IModel, &out));
+    EXPECT_FALSE(TheModule().endIfIdle());
+    EXPECT_FALSE(TheModule().stopping());
+    EXPECT_FALSE(TakeQuit());
+    EXPECT_EQ(E_POINTER, factory->CreateInstance(nullptr, IID_IModel, nullptr));
+    EXPECT_FALSE(TheModule().endIfIdle());
+    EXPECT_FALSE(TakeQuit());
+    EXPECT_TRUE(TheModule().endIfIdle());
+    EXPECT_TRUE(TakeQuit());
+}
+
+TEST_F(IdleEndTest, ALockOrALiveObjectKeepsTheServer) {
+    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
+    IModel* model = nullptr;
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IModel,
+                                            reinterpret_cast<void**>(&model)));
+    for (int period = 0; period < 3; ++period)
+        EXPECT_FALSE(TheModule().endIfIdle());
+    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+    EXPECT_FALSE(TheModule().stopping());
+    for (int period = 0; period < 3; ++period)
+        EXPECT_FALSE(TheModule().endIfIdle());
+    EXPECT_FALSE(TakeQuit());
+    // The last release ends the server at once, as without the idle end.
+    EXPECT_EQ(0u, model->Release());
+    EXPECT_TRUE(TheModule().stopping());
+    EXPECT_TRUE(TakeQuit());
+}
+
+TEST_F(IdleEndTest, AfterTheIdleEndNoNewObjectOrLock) {
+    ASSERT_TRUE(TheModule().endIfIdle());
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CO_E_SERVER_STOPPING, factory->CreateInstance(nullptr, IID_IModel, &out));
+    EXPECT_EQ(nullptr, out);
+    EXPECT_EQ(CO_E_SERVER_STOPPING, factory->LockServer(TRUE));
+    EXPECT_EQ(0, TheModule().lockCount());
+    EXPECT_EQ(E_POINTER, factory->CreateInstance(nullptr, IID_IModel, nullptr));
+    EXPECT_TRUE(TakeQuit());
+    EXPECT_FALSE(TakeQuit());
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The registration switches: found only as the last thing on the line.
+// The registration switches, found only as the last thing on the line, and
+// the switch with which COM starts the server.
 #include "ServerSwitch.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,38 @@ TEST(ServerSwitch, SeparatorsInThePathAreSkipped) {
     EXPECT_EQ(ServerSwitch::Register, Scan("bridge.exe /x/RegServer"));
     EXPECT_EQ(ServerSwitch::Unregister, Scan("bridge.exe /RegServer /UnregServer"));
     EXPECT_EQ(ServerSwitch::Register, Scan("bridge.exe /UnregServer -RegServer"));
+}
+
+bool ByCom(const char* line) { return StartedByCom(line, AsciiCompareNoCase); }
+
+TEST(StartedByCom, EmbeddingAfterDashOrSlashInAnyCase) {
+    EXPECT_TRUE(ByCom("bridge.exe -Embedding"));
+    EXPECT_TRUE(ByCom("bridge.exe /Embedding"));
+    EXPECT_TRUE(ByCom("Z:\\build\\bridge.exe -embedding"));
+    EXPECT_TRUE(ByCom("\"c:\\a b\\bridge.exe\" /EMBEDDING"));
+    EXPECT_TRUE(ByCom("bridge.exe\t-Embedding  "));
+    EXPECT_TRUE(ByCom("bridge.exe -Embedding extra"));
+    EXPECT_TRUE(ByCom("bridge.exe first /Embedding"));
+}
+
+TEST(StartedByCom, OnlyTheWholeWordAsAnArgument) {
+    EXPECT_FALSE(ByCom("bridge.exe"));
+    EXPECT_FALSE(ByCom(""));
+    EXPECT_FALSE(ByCom("bridge.exe Embedding"));
+    EXPECT_FALSE(ByCom("bridge.exe -Embeddingx"));
+    EXPECT_FALSE(ByCom("bridge.exe -Embed"));
+    EXPECT_FALSE(ByCom("bridge.exe x-Embedding"));
+    EXPECT_FALSE(ByCom("bridge.exe --Embedding"));
+    EXPECT_FALSE(ByCom("bridge.exe - /"));
+    EXPECT_FALSE(ByCom("bridge.exe /RegServer"));
+}
+
+TEST(StartedByCom, TheProgramNameIsNoArgument) {
+    EXPECT_FALSE(ByCom("c:/tools/-Embedding"));
+    EXPECT_FALSE(ByCom("\"c:\\x -Embedding\\bridge.exe\""));
+    EXPECT_FALSE(ByCom("\"c:\\x -Embedding\\bridge.exe\" -RegServer"));
+    EXPECT_TRUE(ByCom("\"c:\\x -Embedding\\bridge.exe\" -Embedding"));
+    EXPECT_FALSE(ByCom("\"unterminated -Embedding"));
 }
 
 }  // namespace

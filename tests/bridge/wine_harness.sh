@@ -39,6 +39,7 @@ check() { # name, command...
     echo "PASS: $name"; passes=$((passes + 1))
   else
     echo "FAIL: $name"; failures=$((failures + 1))
+    return 1
   fi
 }
 # A check that the rest needs: stop at its failure.
@@ -69,3 +70,32 @@ wait_for_file() { # path, seconds
   done
   return 1
 }
+# Process ids of this prefix's bridge processes, one a line: Wine shows a
+# Windows program's path as the first word of its Linux command line, and
+# the prefix is the WINEPREFIX in its environment.
+bridge_pids() {
+  local file dir
+  for file in $(grep -lais StavaAutomationBridge /proc/[0-9]*/cmdline); do
+    dir=${file%/cmdline}
+    tr '\0' '\n' 2>/dev/null <"$file" | head -n 1 | grep -qi 'StavaAutomationBridge\.exe$' ||
+      continue
+    tr '\0' '\n' 2>/dev/null <"$dir/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+      echo "${dir#/proc/}"
+  done
+}
+# Waits (at most `seconds`) until no bridge process of the prefix is left.
+bridges_gone() { # seconds
+  local deadline=$(($(now_ms) + $1 * 1000))
+  until [ -z "$(bridge_pids)" ]; do
+    [ "$(now_ms)" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+# Prints each bridge process of the prefix that is still running.
+show_bridges() {
+  local pid
+  for pid in $(bridge_pids); do
+    echo "still running: $pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
+  done
+}
+now_ms() { echo $(($(date +%s%N) / 1000000)); }

@@ -1,0 +1,20 @@
+' Holds one Model object for SECONDS seconds, calling isValid meanwhile, so
+' that the bridge which COM started for it passes idle periods with an
+' object alive; an addNode before and after shows that it still serves.
+' Usage: hold.vbs SECONDS
+On Error Resume Next
+seconds = CLng(WScript.Arguments(0))
+Set m = CreateObject("StavaAutomationBridge.Model")
+WScript.Echo "first=" & m.addNode(0, 0) & " err=" & Hex(Err.Number)
+Err.Clear
+started = Timer
+valid = 0
+Do While Abs(Timer - started) < seconds
+  valid = valid + m.isValid
+  If Err.Number <> 0 Then Exit Do
+Loop
+WScript.Echo "held err=" & Hex(Err.Number) & " valid=" & (valid > 0)
+Err.Clear
+WScript.Echo "last=" & m.addNode(0, 1) & " err=" & Hex(Err.Number)
+Set m = Nothing
+WScript.Echo "DONE"
