@@ -21,7 +21,7 @@ void reply_outcome(const OBBuffer& buf, CORBA_ULong offset, bool swap, CORBA_ULo
 // queued and goes out before the next one, so the server may carry it out:
 // completed maybe, lest a caller repeat a call that did happen.
 [[noreturn]] void no_response(CORBA_ULong id, CORBA_Long timeout) {
-    OB_ASSERT(timeout >= 0);
+    OB_ASSERT_NAMED(timeout >= 0, "t >= 0");
     OBGIOPClientWorker::forget_request(id);
     throw CORBA_NO_RESPONSE(0, CORBA_COMPLETED_MAYBE);
 }
