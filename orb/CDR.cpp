@@ -1,7 +1,7 @@
 // CDR primitives, hexadecimal text and encapsulation reading.
 #include <OB/CDR.h>
 #include <OB/Except.h>
-#include <OB/Template.h>
+#include <OB/TemplateI.h>
 
 #include <algorithm>
 #include <cstddef>

@@ -2,7 +2,7 @@
 #include <OB/Except.h>
 
 #include <OB/Assert.h>
-#include <OB/Basic.h>
+#include <OB/CDR.h>
 
 #include <cstring>
 #include <exception>

@@ -3,6 +3,7 @@
 #include <OB/ORB.h>
 
 #include <OB/BOA.h>
+#include <OB/Binding.h>
 #include <OB/Net.h>
 #include <OB/OCICurrent.h>
 #include <OB/OCI_impl.h>
@@ -36,6 +37,7 @@ OBSocketSession::~OBSocketSession() {
 
 CORBA_ORB::CORBA_ORB() {
     OB_ASSERT(CORBA_is_nil(orb_));
+    OBInstallBinder();
     orb_ = this;
     try {
         build();

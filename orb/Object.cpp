@@ -1,9 +1,9 @@
-// Object references: the calling sequence, binding and re-binding, the
-// process-wide client list, the built-in operations and the policies.
-#include <OB/GIOPClient.h>
-#include <OB/ORB.h>
+// Object references: the calling sequence, binding and re-binding through
+// the binder, and the built-in operations.
 #include <OB/Object.h>
-#include <OB/SelectReactor.h>
+
+#include <OB/Client.h>
+#include <OB/Policy.h>
 
 #include <cstdint>
 #include <cstring>
@@ -12,47 +12,15 @@
 namespace {
 
 const char* const ObjectId = "IDL:omg.org/CORBA/Object:1.0";
-const char* const PolicyId = "IDL:omg.org/CORBA/Policy:1.0";
-const char* const ReusePolicyId = "IDL:stava.org/OB/ConnectionReusePolicy:1.0";
-const char* const ConnectPolicyId = "IDL:stava.org/SSL/ConnectPolicy:1.0";
 
 bool sameId(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
 
-// Every client ever made, in order of creation; each holds a reference until
-// exit. Reactive workers unregister from the reactor when their client goes,
-// so the reactor is created first and therefore outlives the list.
-std::vector<OBObjVar<OBClient>>& clientList() {
-    OBSelectReactor::instance();
-    static std::vector<OBObjVar<OBClient>> list;
-    return list;
-}
+OBBinder* binder = nullptr;  // set once an ORB is made
 
-// The reuse policy among policies (new reference), or nil.
-OB_ConnectionReusePolicy* findReusePolicy(const CORBA_PolicyList& policies) {
-    for (CORBA_ULong i = 0; i < policies.length(); ++i) {
-        CORBA_Policy* p = policies[i].in();
-        if (p && p->policy_type() == OB_ConnectionReusePolicy::PolicyType)
-            return OB_ConnectionReusePolicy::_narrow(p);
-    }
-    return nullptr;
-}
-
-OBClient* findReusableClient(const IOP_IOR& ior, const CORBA_PolicyList& policies) {
-    for (OBObjVar<OBClient>& c : clientList()) {
-        if (!c->reusable)
-            continue;
-        OBObjVar<OCI_Connector> connector(c->connector());
-        if (connector->serves_ior_with_policies(ior, policies))
-            return OBDuplicate(c.in());
-    }
-    return nullptr;
-}
-
-CORBA_ORB* requireOrb() {
-    CORBA_ORB* orb = CORBA_ORB::_OB_instance();
-    if (!orb)
+OBBinder* requireBinder() {
+    if (!binder)
         throw CORBA_INITIALIZE("ORB not initialized", 0, CORBA_COMPLETED_NO);
-    return orb;
+    return binder;
 }
 
 // One pass of the calling sequence; sets `forward` when the reply redirects.
@@ -108,7 +76,11 @@ OBForwardRepetition::~OBForwardRepetition() { --forwardsFollowed; }
 
 // --- CORBA_Object --------------------------------------------------------------
 
-CORBA_Object::CORBA_Object() : orb(CORBA_ORB::_OB_instance()), timeout(-1) { ior.type_id = ""; }
+void OBSetBinder(OBBinder* b) { binder = b; }
+
+CORBA_Object::CORBA_Object() : orb(binder ? binder->_OB_currentORB() : nullptr), timeout(-1) {
+    ior.type_id = "";
+}
 
 CORBA_Object::~CORBA_Object() = default;
 
@@ -185,7 +157,7 @@ CORBA_Boolean CORBA_Object::_is_equivalent(CORBA_Object* other) {
         return true;
     if (!other || _is_local() || other->_is_local())
         return false;
-    return requireOrb()->_OB_conFactoryRegistry()->equivalent(ior, other->ior);
+    return requireBinder()->_OB_equivalent(ior, other->ior);
 }
 
 CORBA_ULong CORBA_Object::_hash(CORBA_ULong maximum) {
@@ -243,11 +215,7 @@ CORBA_PolicyList* CORBA_Object::_get_policy_overrides(const CORBA_PolicyTypeSeq&
 void CORBA_Object::_OB_bind(const IOP_IOR& newIor) {
     if (OBIsNilIOR(newIor))
         throw CORBA_INV_OBJREF("nil object reference", 0, CORBA_COMPLETED_NO);
-    OBObjVar<OBClient> found(OBFindClient(newIor, policies));
-    // Requests carry the object key; a reference without one could never be invoked.
-    OBObjVar<OCI_Connector> connector(found->connector());
-    if (connector->object_key_for(newIor).length() == 0)
-        throw CORBA_INV_OBJREF("object reference without object key", 0, CORBA_COMPLETED_NO);
+    OBObjVar<OBClient> found(requireBinder()->_OB_clientFor(newIor, policies));
     IOP_IOR copy = newIor;  // newIor may be this reference's own ior
     ior = copy;
     client = found;  // a forward to the same server finds the same client
@@ -272,9 +240,9 @@ CORBA_Object* OBObjectFromIOR(const IOP_IOR& ior) {
     OB_CHECK_COMPLIANT(ior.type_id.in(), OBNCNullString);
     if (OBIsNilIOR(ior))
         return nullptr;
-    CORBA_ORB* orb = requireOrb();
+    OBBinder* b = requireBinder();
     CORBA_Object_var obj(new CORBA_Object);
-    obj->policies = orb->_OB_defaultPolicies();
+    obj->policies = b->_OB_bindingPolicies();
     obj->_OB_bind(ior);
     return obj._retn();
 }
@@ -302,90 +270,4 @@ void OBRead(CORBA_Object_var& obj, OBInCursor& in, bool swap) {
     IOP_IOR ior;
     OBRead(ior, in, swap);
     obj = OBObjectFromIOR(ior);
-}
-
-// --- client binding ------------------------------------------------------------
-
-OBClient::OBClient() : reusable(true) {
-    std::vector<OBObjVar<OBClient>>& list = clientList();
-    list.emplace_back();  // may fail: no reference has been taken yet
-    list.back() = OBDuplicate(this);
-}
-
-OBClient::~OBClient() {
-    // Only a client whose constructor failed is still listed when it goes.
-    if (ref_ == 0)
-        return;
-    std::vector<OBObjVar<OBClient>>& list = clientList();
-    for (auto it = list.begin(); it != list.end(); ++it) {
-        if (it->in() == this) {
-            it->_retn();
-            list.erase(it);
-            return;
-        }
-    }
-}
-
-OBClient* OBFindClient(const IOP_IOR& ior, const CORBA_PolicyList& policies) {
-    OBObjVar<OB_ConnectionReusePolicy> reuse(findReusePolicy(policies));
-    const bool shared = !reuse.in() || reuse->reuse();
-    if (shared)
-        if (OBClient* c = findReusableClient(ior, policies))
-            return c;
-    OCI_ConFactoryRegistry* registry = requireOrb()->_OB_conFactoryRegistry();
-    OBObjVar<OCI_ConFactory> factory(registry->find_factory_with_policies(ior, policies));
-    if (!factory.in())
-        throw CORBA_NO_RESOURCES(0, CORBA_COMPLETED_NO);
-    OBObjVar<OCI_Connector> connector(factory->create_connector_with_policies(ior, policies));
-    if (!connector.in())
-        throw CORBA_NO_RESOURCES(0, CORBA_COMPLETED_NO);
-    OBGIOPClient* client = new OBGIOPClient(connector._retn());
-    client->reusable = shared;
-    return client;
-}
-
-// --- policies ------------------------------------------------------------------
-
-const char* CORBA_Policy::_OB_typeId() const { return PolicyId; }
-
-void* CORBA_Policy::_OB_castTo(const char* id) {
-    if (sameId(id, PolicyId))
-        return static_cast<CORBA_Policy*>(this);
-    return CORBA_Object::_OB_castTo(id);
-}
-
-CORBA_Policy* CORBA_Policy::_narrow(CORBA_Object* p) {
-    return p ? OBDuplicate(static_cast<CORBA_Policy*>(p->_OB_castTo(PolicyId))) : nullptr;
-}
-
-OB_ConnectionReusePolicy::OB_ConnectionReusePolicy(bool reuse) : reuse_(reuse) {}
-
-CORBA_Policy* OB_ConnectionReusePolicy::copy() { return new OB_ConnectionReusePolicy(reuse_); }
-
-const char* OB_ConnectionReusePolicy::_OB_typeId() const { return ReusePolicyId; }
-
-void* OB_ConnectionReusePolicy::_OB_castTo(const char* id) {
-    if (sameId(id, ReusePolicyId))
-        return static_cast<OB_ConnectionReusePolicy*>(this);
-    return CORBA_Policy::_OB_castTo(id);
-}
-
-OB_ConnectionReusePolicy* OB_ConnectionReusePolicy::_narrow(CORBA_Object* p) {
-    return p ? OBDuplicate(static_cast<OB_ConnectionReusePolicy*>(p->_OB_castTo(ReusePolicyId))) : nullptr;
-}
-
-OB_ConnectPolicy::OB_ConnectPolicy(bool value) : value_(value) {}
-
-CORBA_Policy* OB_ConnectPolicy::copy() { return new OB_ConnectPolicy(value_); }
-
-const char* OB_ConnectPolicy::_OB_typeId() const { return ConnectPolicyId; }
-
-void* OB_ConnectPolicy::_OB_castTo(const char* id) {
-    if (sameId(id, ConnectPolicyId))
-        return static_cast<OB_ConnectPolicy*>(this);
-    return CORBA_Policy::_OB_castTo(id);
-}
-
-OB_ConnectPolicy* OB_ConnectPolicy::_narrow(CORBA_Object* p) {
-    return p ? OBDuplicate(static_cast<OB_ConnectPolicy*>(p->_OB_castTo(ConnectPolicyId))) : nullptr;
 }

@@ -1,5 +1,5 @@
 // The exception classes and the marshalled form of system exceptions.
-#include <OB/Basic.h>
+#include <OB/CDR.h>
 #include <OB/Except.h>
 
 #include <gtest/gtest.h>

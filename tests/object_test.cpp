@@ -3,6 +3,7 @@
 // references that could never be invoked.
 #include "ScriptedPeer.h"
 
+#include <OB/Client.h>
 #include <OB/ORB.h>
 
 #include <gtest/gtest.h>

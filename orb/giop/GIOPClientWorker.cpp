@@ -1,6 +1,5 @@
 // The blocking client worker, and what both workers share: the out-queue,
-// the in-buffer with its header, the reply list, the request-id counter and
-// the forgotten list.
+// the in-buffer with its header and the reply list.
 #include <OB/GIOPClient.h>
 
 #include <algorithm>
@@ -8,14 +7,6 @@
 #include <vector>
 
 namespace {
-
-CORBA_ULong nextId = 0;
-
-// Ids whose waiters gave up, oldest first; created on first use.
-std::vector<CORBA_ULong>& forgotten() {
-    static std::vector<CORBA_ULong> ids;
-    return ids;
-}
 
 // The failure of a connection that sent something other than a GIOP message
 // the client can use.
@@ -52,19 +43,6 @@ OBGIOPClientWorker::OBGIOPClientWorker(OBGIOPClient* client, OCI_Transport* tran
     : transport_(transport), in_(new OCI_Buffer), client_(client), closed_(false), aheadLen_(0) {}
 
 OBGIOPClientWorker::~OBGIOPClientWorker() = default;
-
-CORBA_ULong OBGIOPClientWorker::next_request_id() {
-    return nextId++;
-}
-
-void OBGIOPClientWorker::forget_request(CORBA_ULong id) {
-    forgotten().push_back(id);
-}
-
-bool OBGIOPClientWorker::is_forgotten(CORBA_ULong id) {
-    const std::vector<CORBA_ULong>& ids = forgotten();
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
-}
 
 void OBGIOPClientWorker::enqueue(OBBuffer& buf) {
     OBObjVar<OCI_Buffer> queued = CORBA_is_nil(spare_.in()) ? new OCI_Buffer : spare_._retn();
@@ -382,12 +360,8 @@ void OBGIOPClientWorker::keep_reply(OBBuffer& message, bool swap) {
         // Without its id the reply cannot reach its waiter.
         throw protocol_failure(OBMinorWrongMessage);
     }
-    std::vector<CORBA_ULong>& ids = forgotten();
-    auto late = std::find(ids.begin(), ids.end(), header.request_id);
-    if (late != ids.end()) {
-        ids.erase(late);
+    if (take_forgotten(header.request_id))
         return;
-    }
     const CORBA_ULong offset = OBInOffset(message, in);
     if (unused_.empty())
         replies_.emplace_front();

@@ -1,6 +1,6 @@
 // Guarded string memory, byte buffers and reference counting: the storage
 // on which all marshalled data of the ORB lives. The CDR primitives that
-// read and write this storage come with this header (OB/CDR.h).
+// read and write this storage are in OB/CDR.h.
 //
 // Every ORB object is used from one thread; nothing here is locked.
 #ifndef OB_BASIC_H
@@ -233,7 +233,5 @@ public:
     // Takes the storage of b over (b is left empty); pos restarts at 0.
     void consume(OBBuffer& b);
 };
-
-#include <OB/CDR.h>
 
 #endif

@@ -7,6 +7,7 @@
 #ifndef OB_GIOP_CLIENT_H
 #define OB_GIOP_CLIENT_H
 
+#include <OB/Client.h>
 #include <OB/GIOPClientWorker.h>
 
 // How GIOP clients wait for replies.
@@ -19,7 +20,14 @@ enum OBConcurrencyModelKind : CORBA_ULong {
 // given "-ORBreactive"); read whenever a client creates its worker.
 extern OBConcurrencyModelKind OBConcurrencyModel;
 
-class OBGIOPClient : public OBClient {
+// Makes the reactor before the client list takes its first client, so that
+// the reactor outlives the list: reactive workers unregister from it when
+// their client goes at exit.
+struct OBReactorBeforeClients {
+    OBReactorBeforeClients() { OBSelectReactor::instance(); }
+};
+
+class OBGIOPClient : private OBReactorBeforeClients, public OBClient {
 public:
     // A client without connection over connector, whose reference it takes over.
     explicit OBGIOPClient(OCI_Connector* connector);

@@ -105,6 +105,9 @@ public:
     // True while id is in the forgotten list.
     static bool is_forgotten(CORBA_ULong id);
 
+    // Takes id out of the forgotten list; false when it is not there.
+    static bool take_forgotten(CORBA_ULong id);
+
     // If a reply to id is stored: moves the whole message into buf, sets
     // swap and status, forgets the entry and returns the body's offset
     // (at least 12). Otherwise 0 and nothing changes.

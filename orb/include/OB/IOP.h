@@ -4,7 +4,7 @@
 #ifndef OB_IOP_H
 #define OB_IOP_H
 
-#include <OB/Template.h>
+#include <OB/TemplateI.h>
 
 #include <iosfwd>
 

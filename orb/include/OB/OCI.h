@@ -9,7 +9,7 @@
 #ifndef OB_OCI_H
 #define OB_OCI_H
 
-#include <OB/Object.h>
+#include <OB/Policy.h>
 
 typedef CORBA_ULong OCI_ProfileId;  // profile tag; IIOP is 0
 typedef CORBA_Long OCI_Handle;      // socket handle, -1 for none

@@ -1,6 +1,6 @@
-// Object references: the base class of every reference and stub, the client
-// binding through which a reference's requests travel, and the policies that
-// steer binding.
+// Object references: the base class of every reference and stub, their
+// calling sequence, and the binder through which the layer above binds them
+// (the client interface is in OB/Client.h, the policies in OB/Policy.h).
 //
 // All references, clients and counts are used from one thread; nothing here
 // locks. Repository IDs of the ORB's own interfaces use the vendor prefix
@@ -15,10 +15,6 @@ class CORBA_ORB;
 class CORBA_Object;
 class CORBA_Policy;
 class OBClient;
-class OCI_Connector;
-class OCI_ConnectorInfo;
-class OCI_Transport;
-class OCI_TransportInfo;
 
 typedef OBObjSeq<CORBA_Policy> CORBA_PolicyList;
 typedef OBPlainSeq<CORBA_ULong> CORBA_PolicyTypeSeq;
@@ -161,92 +157,28 @@ void OBCount(CORBA_Object* obj, CORBA_ULong& count);
 void OBWrite(CORBA_Object* obj, CORBA_Octet*& cursor);
 void OBRead(CORBA_Object_var& obj, OBInCursor& in, bool swap);
 
-// One client binding (a GIOP client over one connector). Every client enters
-// the process-wide client list at construction and stays there until exit.
-class OBClient : public OBSimpleRefCount {
+// What references need of the binding above them: the ORB's initialisation
+// registers it (OBSetBinder) for the rest of the process.
+class OBBinder {
 public:
-    bool reusable;  // may be shared by references with a reuse policy of true
+    // The ORB that new references belong to, or nil when there is none.
+    virtual CORBA_ORB* _OB_currentORB() = 0;
+    // A client that serves ior under policies (new reference) and finds an
+    // object key in it. CORBA_INITIALIZE without an ORB, CORBA_NO_RESOURCES
+    // when no connector factory accepts the IOR, CORBA_INV_OBJREF without
+    // object key (all minor 0, COMPLETED_NO).
+    virtual OBClient* _OB_clientFor(const IOP_IOR& ior, const CORBA_PolicyList& policies) = 0;
+    // True when the connector factories find the IORs equivalent.
+    // CORBA_INITIALIZE without an ORB.
+    virtual CORBA_Boolean _OB_equivalent(const IOP_IOR& a, const IOP_IOR& b) = 0;
+    // The policies a reference made from an IOR starts with. CORBA_INITIALIZE without an ORB.
+    virtual const CORBA_PolicyList& _OB_bindingPolicies() = 0;
 
-    // Enters the client list.
-    OBClient();
-    // Leaves the client list if a derived constructor failed.
-    ~OBClient() override;
-
-    // The client's connector (new reference).
-    virtual OCI_Connector* connector() = 0;
-    // The connector's info, or nil.
-    virtual OCI_ConnectorInfo* connector_info() = 0;
-    // The current connection (connects if needed; new reference).
-    virtual OCI_Transport* transport() = 0;
-    // The current connection's info, or nil.
-    virtual OCI_TransportInfo* transport_info() = 0;
-
-    // Offset at which the arguments of a request on obj for op start.
-    virtual CORBA_ULong prepare(CORBA_Object* obj, const char* op) = 0;
-    // Sends the request in buf (headers written here in front of the
-    // arguments; storage taken over) and leaves the whole Reply in buf.
-    // Returns the reply body's offset. timeout < 0 waits without limit.
-    virtual CORBA_ULong request(CORBA_Object* obj, const char* op, OBBuffer& buf, bool& swap,
-                                bool& userException, bool& forward, CORBA_Long timeout) = 0;
-    // Sends without awaiting a reply.
-    virtual void request_oneway(CORBA_Object* obj, const char* op, OBBuffer& buf) = 0;
-    // Sends expecting a reply collected later by id.
-    virtual void send_deferred(CORBA_Object* obj, const char* op, OBBuffer& buf, CORBA_ULong& id) = 0;
-    virtual CORBA_ULong receive_deferred(CORBA_ULong id, OBBuffer& buf, bool& swap, bool& userException,
-                                         bool& forward, CORBA_Long timeout) = 0;
-    // As receive_deferred without waiting; 0 when no reply has come.
-    virtual CORBA_ULong poll_deferred(CORBA_ULong id, OBBuffer& buf, bool& swap, bool& userException,
-                                      bool& forward) = 0;
+protected:
+    ~OBBinder() = default;
 };
 
-// A client from the process-wide list that serves ior under policies, or a
-// new one (see the reuse policy). CORBA_NO_RESOURCES (minor 0, COMPLETED_NO)
-// when no connector factory accepts the IOR.
-OBClient* OBFindClient(const IOP_IOR& ior, const CORBA_PolicyList& policies);
-
-// Policy base: a local object with a policy type.
-class CORBA_Policy : public virtual CORBA_Object {
-public:
-    virtual CORBA_ULong policy_type() = 0;
-    virtual CORBA_Policy* copy() = 0;
-    virtual void destroy() {}
-    const char* _OB_typeId() const override;  // "IDL:omg.org/CORBA/Policy:1.0"
-    void* _OB_castTo(const char* id) override;
-    // p viewed as a policy (new reference), or nil.
-    static CORBA_Policy* _narrow(CORBA_Object* p);
-};
-
-// Whether references may share connections (policy type 3).
-class OB_ConnectionReusePolicy : public CORBA_Policy {
-public:
-    static constexpr CORBA_ULong PolicyType = 3;
-    explicit OB_ConnectionReusePolicy(bool reuse);
-    bool reuse() const { return reuse_; }
-    CORBA_ULong policy_type() override { return PolicyType; }
-    CORBA_Policy* copy() override;
-    const char* _OB_typeId() const override;  // "IDL:stava.org/OB/ConnectionReusePolicy:1.0"
-    void* _OB_castTo(const char* id) override;
-    static OB_ConnectionReusePolicy* _narrow(CORBA_Object* p);
-
-private:
-    bool reuse_;
-};
-
-// Whether connections may be made at all (policy type 1); false makes every
-// connector factory refuse the IOR.
-class OB_ConnectPolicy : public CORBA_Policy {
-public:
-    static constexpr CORBA_ULong PolicyType = 1;
-    explicit OB_ConnectPolicy(bool value);
-    bool value() const { return value_; }
-    CORBA_ULong policy_type() override { return PolicyType; }
-    CORBA_Policy* copy() override;
-    const char* _OB_typeId() const override;  // "IDL:stava.org/SSL/ConnectPolicy:1.0"
-    void* _OB_castTo(const char* id) override;
-    static OB_ConnectPolicy* _narrow(CORBA_Object* p);
-
-private:
-    bool value_;
-};
+// Makes b the binder of every reference from now on.
+void OBSetBinder(OBBinder* b);
 
 #endif

@@ -4,7 +4,7 @@
 #ifndef OB_POLICY_MANAGER_H
 #define OB_POLICY_MANAGER_H
 
-#include <OB/Object.h>
+#include <OB/Policy.h>
 
 class CORBA_PolicyManager : public virtual CORBA_Object {
 public:
