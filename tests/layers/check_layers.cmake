@@ -1,0 +1,28 @@
+# For each layer: its own probe must build, the probe that includes the
+# first header of the layer above must fail, for want of that header.
+set(failures 0)
+foreach(probe ${PROBES})
+  string(REPLACE ":" ";" parts ${probe})
+  list(GET parts 0 layer)
+  list(GET parts 1 upper_header)
+  execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target ${layer}_own_probe
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    message("FAIL ${layer}: its own headers do not build\n${out}")
+    math(EXPR failures "${failures} + 1")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target ${layer}_upward_probe
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(rc EQUAL 0)
+    message("FAIL ${layer}: includes OB/${upper_header} of the layer above")
+    math(EXPR failures "${failures} + 1")
+  elseif(NOT out MATCHES "OB/${upper_header}: No such file")
+    message("FAIL ${layer}: the upward probe failed for another reason\n${out}")
+    math(EXPR failures "${failures} + 1")
+  else()
+    message("ok ${layer}: OB/${upper_header} of the layer above is out of reach")
+  endif()
+endforeach()
+if(failures GREATER 0)
+  message(FATAL_ERROR "${failures} layering checks failed")
+endif()
