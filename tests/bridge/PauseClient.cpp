@@ -17,6 +17,7 @@
 // when the reference cannot be used.
 #include "StavaController.h"
 
+#include <OB/Client.h>
 #include <OB/Net.h>
 #include <OB/ORB.h>
 
