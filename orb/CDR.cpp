@@ -20,6 +20,10 @@ CORBA_Octet OBNativeByteOrder() {
     return first;
 }
 
+bool OBByteOrderSwap(CORBA_Octet flag) {
+    return (flag == 1) != (OBNativeByteOrder() == 1);
+}
+
 namespace {
 
 std::size_t padding(std::uintptr_t address, std::size_t size) {
@@ -216,8 +220,6 @@ OBEncapsulation::OBEncapsulation(const CORBA_Octet* p, CORBA_ULong n) : buf(n), 
     if (n == 0)
         OBThrowMarshal();  // no byte-order octet: CORBA_MARSHAL, minor 0, COMPLETED_NO
     std::memcpy(buf.data, p, n);
-    // Anything but 1 counts as big-endian data.
-    const bool bigEndianData = buf.data[0] != 1;
-    swap = bigEndianData != (OBNativeByteOrder() == 0);
+    swap = OBByteOrderSwap(buf.data[0]);
     in = OBInCursor{buf.data + 1, buf.data + n};
 }

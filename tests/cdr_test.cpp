@@ -324,6 +324,14 @@ TEST(CdrRead, PastTheEndRaisesMarshalForEveryPrimitive) {
     }
 }
 
+// A byte-order octet of 1 is little-endian data; every other value big-endian.
+TEST(CdrByteOrder, OnlyOneIsLittleEndian) {
+    EXPECT_FALSE(OBByteOrderSwap(OBNativeByteOrder()));
+    EXPECT_EQ(OBByteOrderSwap(1), !littleEndianHost);
+    for (CORBA_Octet flag : {0x00, 0x02, 0x03, 0x80, 0xFF})
+        EXPECT_EQ(OBByteOrderSwap(flag), littleEndianHost) << int(flag);
+}
+
 TEST(CdrCursor, StartBeyondTheDataIsMarshal) {
     OBBuffer b(8);
     EXPECT_EQ(OBMakeInCursor(b, 8).cur, b.data + 8);

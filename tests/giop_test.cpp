@@ -5,6 +5,7 @@
 // each followed by a request that must reconnect.
 #include "ScriptedPeer.h"
 
+#include <OB/GIOP.h>
 #include <OB/GIOPClient.h>
 #include <OB/OCI_IIOP_impl.h>
 
@@ -826,5 +827,24 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<std::tuple<OBConcurrencyModelKind, Trailer>>& info) {
         return modelName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
     });
+
+// The header's flags octet: bit 0 alone gives the byte order, whatever the
+// other bits hold (unlike an encapsulation's byte-order octet).
+TEST(GiopMessageHeader, ByteOrderIsBitZeroOfTheFlags) {
+    const bool littleEndianHost = OBNativeByteOrder() == 1;
+    for (CORBA_Octet flags : {0x00, 0x01, 0x02, 0x03, 0xFE, 0xFF}) {
+        const bool littleEndianSender = (flags & 1) != 0;
+        OBBuffer buf(OBGIOPHeaderSize);
+        const CORBA_Octet size[4] = {0x00, 0x00, 0x01, 0x02};  // 258 in the sender's order
+        const CORBA_Octet octets[8] = {'G', 'I', 'O', 'P', 1, 0, flags, OBGIOPReply};
+        std::memcpy(buf.data, octets, 8);
+        for (int i = 0; i < 4; ++i)
+            buf.data[8 + i] = littleEndianSender ? size[3 - i] : size[i];
+        OBGIOPMessageHeader header;
+        OBReadMessageHeader(buf.data, header);
+        EXPECT_EQ(header.swap(), littleEndianSender != littleEndianHost) << int(flags);
+        EXPECT_EQ(header.message_size, 258u) << int(flags);
+    }
+}
 
 }  // namespace

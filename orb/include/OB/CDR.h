@@ -40,6 +40,11 @@ CORBA_ULong OBInOffset(const OBBuffer& b, const OBInCursor& in);
 // The octet flag that this host writes in front of its data (1 little-endian, 0 big-endian).
 CORBA_Octet OBNativeByteOrder();
 
+// The swap flag for data whose byte-order octet (the first octet of an
+// encapsulation or of a stored stream) is `flag`: 1 is little-endian data,
+// any other value big-endian. True when that order differs from this host's.
+bool OBByteOrderSwap(CORBA_Octet flag);
+
 // --- basic types (CORBA_Octet doubles as CORBA_Boolean) --------------------
 // OBCount: round count up to the type's alignment, then add its size.
 // OBWrite: align the cursor, store the value in native order, advance.
