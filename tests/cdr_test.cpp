@@ -332,6 +332,41 @@ TEST(CdrByteOrder, OnlyOneIsLittleEndian) {
         EXPECT_EQ(OBByteOrderSwap(flag), littleEndianHost) << int(flag);
 }
 
+TEST(CdrTake, AlignsChecksAndAdvances) {
+    Received r({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    r.in.cur = r.buf.data + 1;
+    EXPECT_EQ(OBTake(r.in, 2, 4), r.buf.data + 4);
+    EXPECT_EQ(r.in.cur, r.buf.data + 12);
+    r.in.cur = r.buf.data + 1;
+    EXPECT_THROW(OBTake(r.in, 3, 4), CORBA_MARSHAL);
+    EXPECT_EQ(r.in.cur, r.buf.data + 1);  // untouched when too short
+}
+
+// No elements: no alignment and no room needed, as the writers put no
+// padding in front of no elements; the octets behind stay readable.
+TEST(CdrTake, NoElementsNeitherAlignsNorChecks) {
+    Received r({1, 2, 3, 4, 5});
+    r.in.cur = r.buf.data + 1;
+    EXPECT_EQ(OBTake(r.in, 0, 4), r.buf.data + 1);
+    EXPECT_EQ(r.in.cur, r.buf.data + 1);
+    r.in.cur = r.buf.data + 5;  // at the end, 3 octets short of 8-alignment
+    EXPECT_EQ(OBTake(r.in, 0, 8), r.buf.data + 5);
+    EXPECT_EQ(r.in.cur, r.in.end);
+
+    OBInCursor none{nullptr, nullptr};  // empty data
+    EXPECT_EQ(OBTake(none, 0, 8), nullptr);
+    EXPECT_EQ(none.cur, nullptr);
+    EXPECT_THROW(OBTake(none, 1, 1), CORBA_MARSHAL);
+}
+
+TEST(CdrPadding, UpToTheNextMultiple) {
+    EXPECT_EQ(OBPadding(0, 8), 0u);
+    EXPECT_EQ(OBPadding(1, 8), 7u);
+    EXPECT_EQ(OBPadding(12, 8), 4u);
+    EXPECT_EQ(OBPadding(5, 2), 1u);
+    EXPECT_EQ(OBPadding(7, 1), 0u);
+}
+
 TEST(CdrCursor, StartBeyondTheDataIsMarshal) {
     OBBuffer b(8);
     EXPECT_EQ(OBMakeInCursor(b, 8).cur, b.data + 8);

@@ -16,6 +16,9 @@
 
 #include <OB/Basic.h>
 
+#include <cstddef>
+#include <cstdint>
+
 // Read position inside received data: [cur, end) is what remains.
 struct OBInCursor {
     const CORBA_Octet* cur;
@@ -44,6 +47,23 @@ CORBA_Octet OBNativeByteOrder();
 // encapsulation or of a stored stream) is `flag`: 1 is little-endian data,
 // any other value big-endian. True when that order differs from this host's.
 bool OBByteOrderSwap(CORBA_Octet flag);
+
+// --- alignment -------------------------------------------------------------
+
+// Octets of padding that bring `position` (an address or an offset) up to a
+// multiple of `size`.
+std::size_t OBPadding(std::uintptr_t position, std::size_t size);
+
+// Aligns the cursor to `size`.
+void OBAlignCursor(CORBA_Octet*& cursor, std::size_t size);
+
+// Aligns `in` to `size`, checks that n elements of `size` octets follow and
+// returns their start, the cursor advanced past them. Data too short raises
+// CORBA_MARSHAL (minor 0, COMPLETED_NO) with `in` unchanged. For n == 0 it
+// returns in.cur and leaves `in` as it is: writers put no padding in front of
+// no elements, so aligning would swallow the octets of the next value (and
+// in.cur may be null for empty data).
+const CORBA_Octet* OBTake(OBInCursor& in, CORBA_ULong n, std::size_t size);
 
 // --- basic types (CORBA_Octet doubles as CORBA_Boolean) --------------------
 // OBCount: round count up to the type's alignment, then add its size.
@@ -79,7 +99,8 @@ void OBRead(CORBA_Double& v, OBInCursor& in, bool swap);
 
 // --- arrays of n basic values (no count on the wire) -----------------------
 // For n > 0: one alignment step, then a block of n * size octets; reading
-// reverses each element afterwards when swap is true.
+// reverses each element afterwards when swap is true. For n == 0 nothing at
+// all, not even alignment.
 
 void OBCount(const CORBA_Octet* a, CORBA_ULong n, CORBA_ULong& count);
 void OBCount(const CORBA_Char* a, CORBA_ULong n, CORBA_ULong& count);
