@@ -29,7 +29,9 @@ std::size_t OBPadding(std::uintptr_t position, std::size_t size) {
 }
 
 void OBAlignCursor(CORBA_Octet*& cursor, std::size_t size) {
-    cursor += OBPadding(reinterpret_cast<std::uintptr_t>(cursor), size);
+    const std::size_t pad = OBPadding(reinterpret_cast<std::uintptr_t>(cursor), size);
+    std::memset(cursor, 0, pad);
+    cursor += pad;
 }
 
 const CORBA_Octet* OBTake(OBInCursor& in, CORBA_ULong n, std::size_t size) {

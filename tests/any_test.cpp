@@ -542,6 +542,29 @@ TEST(AnyHostile, EmptyDoubleSequenceTakesNoPaddingFromTheValueBehindIt) {
     EXPECT_EQ(std::memcmp(copy.data, b.data, 5), 0);
 }
 
+TEST(AnyConstructed, CopiedValueHasZeroPaddingInAReusedBuffer) {
+    // struct { octet o; double d; }: seven octets of padding in front of d.
+    CORBA_StructMemberSeq m;
+    m.length(2);
+    m[0].name = "o";
+    m[0].type = OBDuplicate<CORBA_TypeCode>(CORBA__tc_octet);
+    m[1].name = "d";
+    m[1].type = OBDuplicate<CORBA_TypeCode>(CORBA__tc_double);
+    CORBA_TypeCode_var tc(CORBA_ORB::create_struct_tc("IDL:T/P:1.0", "P", m));
+    OBBuffer b(16);
+    std::memset(b.data, 0, 16);
+    b.data[0] = 0x5A;
+    const CORBA_Double d = -1.5;
+    std::memcpy(b.data + 8, &d, 8);
+    OBBuffer copy(16);
+    std::memset(copy.data, 0xEE, 16);
+    OBInCursor in = OBMakeInCursor(b);
+    CORBA_Octet* cursor = copy.data;
+    OBCopyValue(tc, in, false, cursor);
+    ASSERT_EQ(cursor, copy.data + 16);
+    EXPECT_EQ(std::memcmp(copy.data, b.data, 16), 0);
+}
+
 // --- UnknownUserException ----------------------------------------------------------------------
 
 TEST(AnyUnknownUserException, HoldsACopyOfItsAny) {

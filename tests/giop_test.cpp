@@ -74,7 +74,6 @@ public:
         CORBA_ULong count = start;
         OBCount(arg, count);
         buf.alloc(count);
-        std::memset(buf.data, 0, count);  // padding is not written: no stale octets on the wire
         CORBA_Octet* cursor = buf.data + start;
         OBWrite(arg, cursor);
     }

@@ -6,7 +6,9 @@
 // allocated, and OBWrite stores the values through a cursor starting at the
 // same offset. Writers never check bounds: the count pass is the only sizing.
 // Values are written in native order. Every primitive aligns the cursor
-// ADDRESS, which equals the offset because OBBuffer::data is 8-aligned.
+// ADDRESS, which equals the offset because OBBuffer::data is 8-aligned, and
+// writes zero into the padding octets it passes, so that no stale octets of
+// the buffer reach the wire or a stringified reference.
 //
 // Readers are bounded by the end of the received data and honour a swap flag
 // (true: reverse the octets of every multi-octet value). Data that runs past
@@ -54,7 +56,7 @@ bool OBByteOrderSwap(CORBA_Octet flag);
 // multiple of `size`.
 std::size_t OBPadding(std::uintptr_t position, std::size_t size);
 
-// Aligns the cursor to `size`.
+// Aligns the cursor to `size`, writing zero into every padding octet passed.
 void OBAlignCursor(CORBA_Octet*& cursor, std::size_t size);
 
 // Aligns `in` to `size`, checks that n elements of `size` octets follow and
@@ -67,7 +69,8 @@ const CORBA_Octet* OBTake(OBInCursor& in, CORBA_ULong n, std::size_t size);
 
 // --- basic types (CORBA_Octet doubles as CORBA_Boolean) --------------------
 // OBCount: round count up to the type's alignment, then add its size.
-// OBWrite: align the cursor, store the value in native order, advance.
+// OBWrite: align the cursor (zeroing the padding), store the value in native
+//          order, advance.
 // OBRead:  align the cursor, check the room, load, advance, reverse if swap.
 
 void OBCount(CORBA_Octet v, CORBA_ULong& count);
