@@ -169,6 +169,38 @@ TEST_P(GiopClientTest, RequestCarriesTheExactHeadersInFrontOfTheArguments) {
     EXPECT_FALSE(forward);
 }
 
+// A reused buffer full of other octets: every padding octet of the headers
+// and the arguments goes out as zero.
+TEST_P(GiopClientTest, PaddingGoesOutAsZeroFromAReusedBuffer) {
+    PeerRequest seen;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        seen = s.readRequest();
+        s.send(replyWithValue(seen.id, 7));
+    });
+    const Bytes key = {1, 2, 3, 4, 5};
+    TestClient c(peer.port(), key);
+    const CORBA_ULong start = c.client()->prepare(c.obj(), "x");
+    ASSERT_EQ(start, 48u);  // padding at 33..35 and 42..43
+    CORBA_ULong count = start;
+    OBCount(CORBA_Octet(0x5A), count);
+    OBCount(CORBA_Double(1.5), count);
+    OBBuffer buf(count);
+    std::memset(buf.data, 0xEE, count);
+    CORBA_Octet* cursor = buf.data + start;
+    OBWrite(CORBA_Octet(0x5A), cursor);
+    OBWrite(CORBA_Double(1.5), cursor);  // padding at 49..55
+    ASSERT_EQ(cursor, buf.data + count);
+    bool swap, user, forward;
+    c.client()->request(c.obj(), "x", buf, swap, user, forward, -1);
+    ASSERT_EQ(peer.finish(), "");
+
+    GiopMessage expected(OBNativeByteOrder() == 0);
+    expected.ulong(0).ulong(seen.id).octet(1).octet(0).octet(0).octet(0).octets(key);
+    expected.string("x").ulong(0).octet(0x5A).dbl(1.5);
+    EXPECT_EQ(seen.message, expected.finish(0));
+}
+
 TEST_P(GiopClientTest, PrepareCountsTheKeyAndOperationAlignment) {
     ScriptedPeer peer([](ScriptedPeer&) {});
     TestClient five(peer.port(), Bytes{1, 2, 3, 4, 5});
