@@ -16,25 +16,6 @@ namespace {
     throw CORBA_BAD_TYPECODE(0, CORBA_COMPLETED_NO);
 }
 
-std::size_t padding(std::uintptr_t address, std::size_t size) {
-    return (size - address % size) % size;
-}
-
-// Aligns in to size, checks that n elements of size octets follow and
-// returns their start, advancing past them.
-const CORBA_Octet* take(OBInCursor& in, CORBA_ULong n, std::size_t size) {
-    // No elements: no alignment either, as the writer puts no padding there.
-    if (n == 0)
-        return in.cur;
-    const std::size_t remaining = static_cast<std::size_t>(in.end - in.cur);
-    const std::size_t pad = padding(reinterpret_cast<std::uintptr_t>(in.cur), size);
-    if (pad > remaining || static_cast<std::uint64_t>(n) * size > remaining - pad)
-        throw CORBA_MARSHAL(0, CORBA_COMPLETED_NO);
-    const CORBA_Octet* start = in.cur + pad;
-    in.cur = start + std::size_t(n) * size;
-    return start;
-}
-
 // Octets of one element of a basic kind, 0 for kinds that are not basic.
 std::size_t basicSize(CORBA_TCKind k) {
     switch (k) {
@@ -97,7 +78,7 @@ struct CountOut {
     template<class T> void put(const T& v) { OBCount(v, count); }
     void block(const CORBA_Octet*, CORBA_ULong n, std::size_t size, bool) {
         if (n > 0)
-            count += static_cast<CORBA_ULong>(padding(count, size) + std::size_t(n) * size);
+            count += static_cast<CORBA_ULong>(OBPadding(count, size) + std::size_t(n) * size);
     }
 };
 
@@ -107,7 +88,7 @@ struct WriteOut {
     void block(const CORBA_Octet* src, CORBA_ULong n, std::size_t size, bool swap) {
         if (n == 0)
             return;
-        cursor += padding(reinterpret_cast<std::uintptr_t>(cursor), size);
+        OBAlignCursor(cursor, size);
         std::memcpy(cursor, src, std::size_t(n) * size);
         if (swap && size > 1)
             for (CORBA_ULong i = 0; i < n; ++i)
@@ -124,7 +105,7 @@ public:
         OBCheckValueDepth(depth);
         CORBA_TypeCode* t = tc->_OB_getOrigType();
         if (const std::size_t size = basicSize(t->kind_)) {
-            const CORBA_Octet* p = take(in_, 1, size);
+            const CORBA_Octet* p = OBTake(in_, 1, size);
             if (t->kind_ == CORBA_tk_enum && value32(p) >= t->memberNames_.length())
                 throw CORBA_MARSHAL(0, CORBA_COMPLETED_NO);
             out_.block(p, 1, size, swap_);
@@ -213,7 +194,7 @@ private:
         CORBA_TypeCode* e = element->_OB_getOrigType();
         if (const std::size_t size = basicSize(e->kind_)) {
             if (e->kind_ != CORBA_tk_enum) {
-                out_.block(take(in_, n, size), n, size, swap_);
+                out_.block(OBTake(in_, n, size), n, size, swap_);
                 return;
             }
         }
@@ -231,7 +212,7 @@ private:
         const std::size_t size = basicSize(disc->kind_);
         if (size == 0 || size == 8 || disc->kind_ == CORBA_tk_float || disc->kind_ == CORBA_tk_octet)
             badTypeCode();  // no label can be of this kind
-        const CORBA_Octet* p = take(in_, 1, size);
+        const CORBA_Octet* p = OBTake(in_, 1, size);
         CORBA_ULong value = 0;
         if (size == 4) {
             value = value32(p);

@@ -20,32 +20,37 @@ CORBA_Octet OBNativeByteOrder() {
     return first;
 }
 
-namespace {
-
-std::size_t padding(std::uintptr_t address, std::size_t size) {
-    return (size - address % size) % size;
+bool OBByteOrderSwap(CORBA_Octet flag) {
+    return (flag == 1) != (OBNativeByteOrder() == 1);
 }
 
-CORBA_Octet* alignCursor(CORBA_Octet* p, std::size_t size) {
-    return p + padding(reinterpret_cast<std::uintptr_t>(p), size);
+std::size_t OBPadding(std::uintptr_t position, std::size_t size) {
+    return (size - position % size) % size;
 }
 
-CORBA_ULong alignCount(CORBA_ULong count, std::size_t size) {
-    return count + static_cast<CORBA_ULong>(padding(count, size));
+void OBAlignCursor(CORBA_Octet*& cursor, std::size_t size) {
+    const std::size_t pad = OBPadding(reinterpret_cast<std::uintptr_t>(cursor), size);
+    std::memset(cursor, 0, pad);
+    cursor += pad;
 }
 
-// Aligns the cursor to `size`, checks that n elements of `size` octets
-// follow, and returns their start with the cursor advanced past them.
-// Nothing is touched when the data is too short.
-const CORBA_Octet* take(OBInCursor& in, CORBA_ULong n, std::size_t size) {
+const CORBA_Octet* OBTake(OBInCursor& in, CORBA_ULong n, std::size_t size) {
+    if (n == 0)
+        return in.cur;
     const std::size_t remaining = static_cast<std::size_t>(in.end - in.cur);
-    const std::size_t pad = padding(reinterpret_cast<std::uintptr_t>(in.cur), size);
+    const std::size_t pad = OBPadding(reinterpret_cast<std::uintptr_t>(in.cur), size);
     if (pad > remaining ||
         static_cast<std::uint64_t>(n) * size > remaining - pad)
         OBThrowMarshal();
     const CORBA_Octet* start = in.cur + pad;
     in.cur = start + std::size_t(n) * size;
     return start;
+}
+
+namespace {
+
+CORBA_ULong alignCount(CORBA_ULong count, std::size_t size) {
+    return count + static_cast<CORBA_ULong>(OBPadding(count, size));
 }
 
 template<class T> T swapped(T v) {
@@ -61,13 +66,13 @@ template<class T> void countOne(CORBA_ULong& count) {
 }
 
 template<class T> void writeOne(T v, CORBA_Octet*& cursor) {
-    cursor = alignCursor(cursor, sizeof(T));
+    OBAlignCursor(cursor, sizeof(T));
     std::memcpy(cursor, &v, sizeof(T));
     cursor += sizeof(T);
 }
 
 template<class T> void readOne(T& v, OBInCursor& in, bool swap) {
-    std::memcpy(&v, take(in, 1, sizeof(T)), sizeof(T));
+    std::memcpy(&v, OBTake(in, 1, sizeof(T)), sizeof(T));
     if (swap && sizeof(T) > 1)
         v = swapped(v);
 }
@@ -80,7 +85,7 @@ template<class T> void countArray(CORBA_ULong n, CORBA_ULong& count) {
 template<class T> void writeArray(const T* a, CORBA_ULong n, CORBA_Octet*& cursor) {
     if (n == 0)
         return;
-    cursor = alignCursor(cursor, sizeof(T));
+    OBAlignCursor(cursor, sizeof(T));
     std::memcpy(cursor, a, std::size_t(n) * sizeof(T));
     cursor += std::size_t(n) * sizeof(T);
 }
@@ -88,7 +93,7 @@ template<class T> void writeArray(const T* a, CORBA_ULong n, CORBA_Octet*& curso
 template<class T> void readArray(T* a, CORBA_ULong n, OBInCursor& in, bool swap) {
     if (n == 0)
         return;
-    std::memcpy(a, take(in, n, sizeof(T)), std::size_t(n) * sizeof(T));
+    std::memcpy(a, OBTake(in, n, sizeof(T)), std::size_t(n) * sizeof(T));
     if (swap && sizeof(T) > 1)
         for (CORBA_ULong i = 0; i < n; ++i)
             a[i] = swapped(a[i]);
@@ -153,7 +158,7 @@ void OBRead(CORBA_String_var& s, OBInCursor& in, bool swap) {
     OBRead(len, in, swap);
     if (len == 0)
         OBThrowMarshal();  // CORBA_MARSHAL, minor 0, COMPLETED_NO
-    const CORBA_Octet* chars = take(in, len, 1);
+    const CORBA_Octet* chars = OBTake(in, len, 1);
     // Exactly len - 1 characters, none of them NUL, then the NUL.
     if (chars[len - 1] != 0 || std::memchr(chars, 0, len - 1) != nullptr)
         OBThrowMarshal();  // CORBA_MARSHAL, minor 0, COMPLETED_NO
@@ -216,8 +221,6 @@ OBEncapsulation::OBEncapsulation(const CORBA_Octet* p, CORBA_ULong n) : buf(n), 
     if (n == 0)
         OBThrowMarshal();  // no byte-order octet: CORBA_MARSHAL, minor 0, COMPLETED_NO
     std::memcpy(buf.data, p, n);
-    // Anything but 1 counts as big-endian data.
-    const bool bigEndianData = buf.data[0] != 1;
-    swap = bigEndianData != (OBNativeByteOrder() == 0);
+    swap = OBByteOrderSwap(buf.data[0]);
     in = OBInCursor{buf.data + 1, buf.data + n};
 }

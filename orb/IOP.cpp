@@ -184,8 +184,6 @@ char* OBIORToString(const IOP_IOR& ior) {
     OBCount(CORBA_Octet(0), count);
     OBCount(ior, count);
     OBBuffer buf(count);
-    // Padding octets are never written: clear them so the text is stable.
-    std::memset(buf.data, 0, count);
     CORBA_Octet* cursor = buf.data;
     OBWrite(OBNativeByteOrder(), cursor);
     OBWrite(ior, cursor);

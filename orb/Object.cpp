@@ -33,9 +33,6 @@ CORBA_ULong invokeOnce(CORBA_Object* self, const char* op, const OBRequestArgs& 
     CORBA_ULong count = start;
     args.count(count);
     OBBuffer buf(count);
-    // Neither the headers nor the arguments write their alignment padding:
-    // clear it, so that no stale heap octets go out on the wire.
-    std::memset(buf.data, 0, count);
     CORBA_Octet* cursor = buf.data + start;
     args.write(cursor);
     bool user = false;

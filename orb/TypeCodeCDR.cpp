@@ -16,11 +16,6 @@ const CORBA_ULong indirectionMarker = 0xFFFFFFFF;
     throw CORBA_BAD_TYPECODE(0, CORBA_COMPLETED_NO);
 }
 
-// Swap flag of an encapsulation whose byte-order octet is flag (1: little-endian).
-bool swapFor(CORBA_Octet flag) {
-    return (flag == 1) != (OBNativeByteOrder() == 1);
-}
-
 bool hasNames(CORBA_TCKind k) {
     return k == CORBA_tk_objref || k == CORBA_tk_struct || k == CORBA_tk_union || k == CORBA_tk_enum ||
            k == CORBA_tk_alias || k == CORBA_tk_except;
@@ -292,7 +287,7 @@ private:
         OBRead(length, in, outerSwap);  // not used to skip: the parameters are read
         CORBA_Octet flag;
         OBRead(flag, in, outerSwap);
-        const bool swap = swapFor(flag);
+        const bool swap = OBByteOrderSwap(flag);
         CORBA_TypeCode_var tc(new CORBA_TypeCode(kind));
         if (hasNames(kind))
             readNames(tc, in, swap);

@@ -142,9 +142,8 @@ OBTypeCodeConst::operator CORBA_TypeCode*() const {
         OBInCursor in = OBMakeInCursor(octets);
         CORBA_Octet flag;
         OBRead(flag, in, false);
-        const bool littleEndianData = flag == 1;
         CORBA_TypeCode_var tc;
-        OBRead(tc, in, littleEndianData != (OBNativeByteOrder() == 1));
+        OBRead(tc, in, OBByteOrderSwap(flag));
         tc_ = tc._retn();
     }
     return tc_;

@@ -174,45 +174,14 @@ const char* completionText(CORBA_ULong completed)
     }
 }
 
-// Explanation appended to the minor code, or the empty text.
+// Explanation appended to the minor code, or the empty text. Code c has the
+// text of entry c - 1 of its list in Except.h.
 const char* minorText(const CORBA_SystemException& e)
 {
-    static const char* const commFailure[] = {
-        " (recv() failed)",
-        " (send() failed)",
-        " (recv() returned zero)",
-        " (send() returned zero)",
-        " (socket() failed)",
-        " (setsockopt() failed)",
-        " (getsockopt() failed)",
-        " (bind() failed)",
-        " (listen() failed)",
-        " (connect() failed)",
-        " (accept() failed)",
-        " (select() failed)",
-        " (gethostname() failed)",
-        " (gethostbyname() failed)",
-        " (WSAStartup() failed)",
-        " (WSACleanup() failed)",
-        " (not a GIOP message)",
-        " (unknown GIOP message)",
-        " (wrong GIOP message)",
-        " (got a `close connection' message)",
-        " (got a `message error' message)",
-    };
-    static const char* const intfRepos[] = {
-        " (interface repository is not available)",
-        " (repository id already exists)",
-        " (name already exists)",
-        " (destroy() invoked on Repository object)",
-        " (destroy() invoked on PrimitiveDef object)",
-        " (attribute is already defined in a base interface)",
-        " (operation is already defined in a base interface)",
-        " (search name for lookup() is ambiguous)",
-        " (attribute name collisions in base interfaces)",
-        " (operation name collisions in base interfaces)",
-        " (illegal recursion)",
-    };
+#define OB_MINOR_TEXT(NAME, TEXT) " (" TEXT ")",
+    static const char* const commFailure[] = {OB_COMM_FAILURE_MINORS(OB_MINOR_TEXT)};
+    static const char* const intfRepos[] = {OB_INTF_REPOS_MINORS(OB_MINOR_TEXT)};
+#undef OB_MINOR_TEXT
     const CORBA_ULong minor = e.minor();
     if (CORBA_COMM_FAILURE::_narrow(&e) && minor >= 1 && minor <= std::size(commFailure))
         return commFailure[minor - 1];

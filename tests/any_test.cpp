@@ -511,6 +511,60 @@ TEST(AnyHostile, EmptyDoubleSequenceAtTheEndOfTheDataIsNotPadded) {
     EXPECT_EQ(4u, n);
 }
 
+TEST(AnyHostile, EmptyDoubleSequenceTakesNoPaddingFromTheValueBehindIt) {
+    // struct { sequence<double> s; octet o; } with s empty: the octet follows
+    // the count at once (offset 4), as no padding stands in front of no
+    // elements. Aligning for the absent doubles would eat the octet.
+    CORBA_StructMemberSeq m;
+    m.length(2);
+    m[0].name = "s";
+    m[0].type = CORBA_ORB::create_sequence_tc(0, CORBA__tc_double);
+    m[1].name = "o";
+    m[1].type = OBDuplicate<CORBA_TypeCode>(CORBA__tc_octet);
+    CORBA_TypeCode_var tc(CORBA_ORB::create_struct_tc("IDL:T/S:1.0", "S", m));
+    const CORBA_ULong zero = 0;
+    OBBuffer b(5);
+    std::memcpy(b.data, &zero, 4);
+    b.data[4] = 0x5A;
+    OBInCursor in = OBMakeInCursor(b);
+    CORBA_ULong n = 0;
+    OBCountValue(tc, in, false, n);
+    EXPECT_EQ(in.cur, in.end);
+    EXPECT_EQ(n, 5u);
+
+    in = OBMakeInCursor(b);
+    OBBuffer copy(5);
+    std::memset(copy.data, 0xEE, 5);
+    CORBA_Octet* cursor = copy.data;
+    OBCopyValue(tc, in, false, cursor);
+    EXPECT_EQ(in.cur, in.end);
+    ASSERT_EQ(cursor, copy.data + 5);
+    EXPECT_EQ(std::memcmp(copy.data, b.data, 5), 0);
+}
+
+TEST(AnyConstructed, CopiedValueHasZeroPaddingInAReusedBuffer) {
+    // struct { octet o; double d; }: seven octets of padding in front of d.
+    CORBA_StructMemberSeq m;
+    m.length(2);
+    m[0].name = "o";
+    m[0].type = OBDuplicate<CORBA_TypeCode>(CORBA__tc_octet);
+    m[1].name = "d";
+    m[1].type = OBDuplicate<CORBA_TypeCode>(CORBA__tc_double);
+    CORBA_TypeCode_var tc(CORBA_ORB::create_struct_tc("IDL:T/P:1.0", "P", m));
+    OBBuffer b(16);
+    std::memset(b.data, 0, 16);
+    b.data[0] = 0x5A;
+    const CORBA_Double d = -1.5;
+    std::memcpy(b.data + 8, &d, 8);
+    OBBuffer copy(16);
+    std::memset(copy.data, 0xEE, 16);
+    OBInCursor in = OBMakeInCursor(b);
+    CORBA_Octet* cursor = copy.data;
+    OBCopyValue(tc, in, false, cursor);
+    ASSERT_EQ(cursor, copy.data + 16);
+    EXPECT_EQ(std::memcmp(copy.data, b.data, 16), 0);
+}
+
 // --- UnknownUserException ----------------------------------------------------------------------
 
 TEST(AnyUnknownUserException, HoldsACopyOfItsAny) {

@@ -61,10 +61,50 @@ TEST(CdrWrite, DoubleAtOffset12IsPaddedTo16) {
     OBWrite(CORBA_Double(2.5), cur);
     EXPECT_EQ(cur, b.data + 24);
     for (int i = 12; i < 16; ++i)
-        EXPECT_EQ(b.data[i], 0xEE);  // padding is not written
+        EXPECT_EQ(b.data[i], 0x00);  // the padding is cleared, whatever the buffer held
     CORBA_Double d;
     std::memcpy(&d, b.data + 16, 8);
     EXPECT_EQ(d, 2.5);
+}
+
+// Every padding octet the writers pass is zero, whatever the buffer held:
+// basic values, arrays and the length in front of a string.
+TEST(CdrWrite, PaddingIsClearedInAReusedBuffer) {
+    OBBuffer b(40);
+    std::memset(b.data, 0xEE, 40);
+    CORBA_Octet* cur = b.data;
+    OBWrite(CORBA_Octet(0xA1), cur);       // 0
+    OBWrite(CORBA_UShort(0x0102), cur);    // 2..3, pad 1
+    OBWrite(CORBA_Octet(0xA2), cur);       // 4
+    OBWrite(CORBA_ULong(0x03040506), cur); // 8..11, pad 5..7
+    OBWrite(CORBA_Octet(0xA3), cur);       // 12
+    const CORBA_Double d[1] = {2.5};
+    OBWrite(d, 1, cur);                    // 16..23, pad 13..15
+    OBWrite(CORBA_Octet(0xA4), cur);       // 24
+    OBWrite("x", cur);                     // length 28..31, pad 25..27; 'x', NUL 32..33
+    ASSERT_EQ(cur, b.data + 34);
+    for (int i : {1, 5, 6, 7, 13, 14, 15, 25, 26, 27})
+        EXPECT_EQ(b.data[i], 0x00) << i;
+    EXPECT_EQ(b.data[0], 0xA1);
+    EXPECT_EQ(b.data[4], 0xA2);
+    EXPECT_EQ(b.data[12], 0xA3);
+    EXPECT_EQ(b.data[24], 0xA4);
+    EXPECT_EQ(b.data[32], 'x');
+    EXPECT_EQ(b.data[34], 0xEE);  // nothing written past the end
+    Received r(std::vector<CORBA_Octet>(b.data, b.data + 34));
+    CORBA_Octet o;
+    CORBA_UShort us;
+    CORBA_ULong ul;
+    CORBA_Double dd;
+    OBRead(o, r.in, false);
+    OBRead(us, r.in, false);
+    EXPECT_EQ(us, 0x0102);
+    OBRead(o, r.in, false);
+    OBRead(ul, r.in, false);
+    EXPECT_EQ(ul, 0x03040506u);
+    OBRead(o, r.in, false);
+    OBRead(dd, r.in, false);
+    EXPECT_EQ(dd, 2.5);
 }
 
 TEST(CdrWrite, StringLayout) {
@@ -322,6 +362,49 @@ TEST(CdrRead, PastTheEndRaisesMarshalForEveryPrimitive) {
         OBRead(sa, 5, r.in, false);  // fits exactly
         OBRead(sa, 0, r.in, false);  // empty array: no room needed
     }
+}
+
+// A byte-order octet of 1 is little-endian data; every other value big-endian.
+TEST(CdrByteOrder, OnlyOneIsLittleEndian) {
+    EXPECT_FALSE(OBByteOrderSwap(OBNativeByteOrder()));
+    EXPECT_EQ(OBByteOrderSwap(1), !littleEndianHost);
+    for (CORBA_Octet flag : {0x00, 0x02, 0x03, 0x80, 0xFF})
+        EXPECT_EQ(OBByteOrderSwap(flag), littleEndianHost) << int(flag);
+}
+
+TEST(CdrTake, AlignsChecksAndAdvances) {
+    Received r({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    r.in.cur = r.buf.data + 1;
+    EXPECT_EQ(OBTake(r.in, 2, 4), r.buf.data + 4);
+    EXPECT_EQ(r.in.cur, r.buf.data + 12);
+    r.in.cur = r.buf.data + 1;
+    EXPECT_THROW(OBTake(r.in, 3, 4), CORBA_MARSHAL);
+    EXPECT_EQ(r.in.cur, r.buf.data + 1);  // untouched when too short
+}
+
+// No elements: no alignment and no room needed, as the writers put no
+// padding in front of no elements; the octets behind stay readable.
+TEST(CdrTake, NoElementsNeitherAlignsNorChecks) {
+    Received r({1, 2, 3, 4, 5});
+    r.in.cur = r.buf.data + 1;
+    EXPECT_EQ(OBTake(r.in, 0, 4), r.buf.data + 1);
+    EXPECT_EQ(r.in.cur, r.buf.data + 1);
+    r.in.cur = r.buf.data + 5;  // at the end, 3 octets short of 8-alignment
+    EXPECT_EQ(OBTake(r.in, 0, 8), r.buf.data + 5);
+    EXPECT_EQ(r.in.cur, r.in.end);
+
+    OBInCursor none{nullptr, nullptr};  // empty data
+    EXPECT_EQ(OBTake(none, 0, 8), nullptr);
+    EXPECT_EQ(none.cur, nullptr);
+    EXPECT_THROW(OBTake(none, 1, 1), CORBA_MARSHAL);
+}
+
+TEST(CdrPadding, UpToTheNextMultiple) {
+    EXPECT_EQ(OBPadding(0, 8), 0u);
+    EXPECT_EQ(OBPadding(1, 8), 7u);
+    EXPECT_EQ(OBPadding(12, 8), 4u);
+    EXPECT_EQ(OBPadding(5, 2), 1u);
+    EXPECT_EQ(OBPadding(7, 1), 0u);
 }
 
 TEST(CdrCursor, StartBeyondTheDataIsMarshal) {

@@ -5,6 +5,7 @@
 // each followed by a request that must reconnect.
 #include "ScriptedPeer.h"
 
+#include <OB/GIOP.h>
 #include <OB/GIOPClient.h>
 #include <OB/OCI_IIOP_impl.h>
 
@@ -73,7 +74,6 @@ public:
         CORBA_ULong count = start;
         OBCount(arg, count);
         buf.alloc(count);
-        std::memset(buf.data, 0, count);  // padding is not written: no stale octets on the wire
         CORBA_Octet* cursor = buf.data + start;
         OBWrite(arg, cursor);
     }
@@ -167,6 +167,38 @@ TEST_P(GiopClientTest, RequestCarriesTheExactHeadersInFrontOfTheArguments) {
     EXPECT_FALSE(swap);
     EXPECT_FALSE(user);
     EXPECT_FALSE(forward);
+}
+
+// A reused buffer full of other octets: every padding octet of the headers
+// and the arguments goes out as zero.
+TEST_P(GiopClientTest, PaddingGoesOutAsZeroFromAReusedBuffer) {
+    PeerRequest seen;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        seen = s.readRequest();
+        s.send(replyWithValue(seen.id, 7));
+    });
+    const Bytes key = {1, 2, 3, 4, 5};
+    TestClient c(peer.port(), key);
+    const CORBA_ULong start = c.client()->prepare(c.obj(), "x");
+    ASSERT_EQ(start, 48u);  // padding at 33..35 and 42..43
+    CORBA_ULong count = start;
+    OBCount(CORBA_Octet(0x5A), count);
+    OBCount(CORBA_Double(1.5), count);
+    OBBuffer buf(count);
+    std::memset(buf.data, 0xEE, count);
+    CORBA_Octet* cursor = buf.data + start;
+    OBWrite(CORBA_Octet(0x5A), cursor);
+    OBWrite(CORBA_Double(1.5), cursor);  // padding at 49..55
+    ASSERT_EQ(cursor, buf.data + count);
+    bool swap, user, forward;
+    c.client()->request(c.obj(), "x", buf, swap, user, forward, -1);
+    ASSERT_EQ(peer.finish(), "");
+
+    GiopMessage expected(OBNativeByteOrder() == 0);
+    expected.ulong(0).ulong(seen.id).octet(1).octet(0).octet(0).octet(0).octets(key);
+    expected.string("x").ulong(0).octet(0x5A).dbl(1.5);
+    EXPECT_EQ(seen.message, expected.finish(0));
 }
 
 TEST_P(GiopClientTest, PrepareCountsTheKeyAndOperationAlignment) {
@@ -826,5 +858,24 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<std::tuple<OBConcurrencyModelKind, Trailer>>& info) {
         return modelName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
     });
+
+// The header's flags octet: bit 0 alone gives the byte order, whatever the
+// other bits hold (unlike an encapsulation's byte-order octet).
+TEST(GiopMessageHeader, ByteOrderIsBitZeroOfTheFlags) {
+    const bool littleEndianHost = OBNativeByteOrder() == 1;
+    for (CORBA_Octet flags : {0x00, 0x01, 0x02, 0x03, 0xFE, 0xFF}) {
+        const bool littleEndianSender = (flags & 1) != 0;
+        OBBuffer buf(OBGIOPHeaderSize);
+        const CORBA_Octet size[4] = {0x00, 0x00, 0x01, 0x02};  // 258 in the sender's order
+        const CORBA_Octet octets[8] = {'G', 'I', 'O', 'P', 1, 0, flags, OBGIOPReply};
+        std::memcpy(buf.data, octets, 8);
+        for (int i = 0; i < 4; ++i)
+            buf.data[8 + i] = littleEndianSender ? size[3 - i] : size[i];
+        OBGIOPMessageHeader header;
+        OBReadMessageHeader(buf.data, header);
+        EXPECT_EQ(header.swap(), littleEndianSender != littleEndianHost) << int(flags);
+        EXPECT_EQ(header.message_size, 258u) << int(flags);
+    }
+}
 
 }  // namespace

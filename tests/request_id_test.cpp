@@ -30,7 +30,6 @@ ScriptedPeer::Script recordIds(std::vector<CORBA_ULong>& ids, int count) {
 // One two-way request without arguments on obj through client.
 void call(OBGIOPClient* client, CORBA_Object* obj) {
     OBBuffer buf(client->prepare(obj, "ping"));
-    std::memset(buf.data, 0, buf.len);  // header padding is not written: no stale octets on the wire
     bool swap, user, forward;
     client->request(obj, "ping", buf, swap, user, forward, -1);
 }

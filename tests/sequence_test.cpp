@@ -360,6 +360,8 @@ TEST(Encapsulation, WriteCountsFromTheFlagOctet) {
         });
     ASSERT_EQ(seq.length(), 16u);  // flag, pad, ushort at 2, pad, double at 8
     EXPECT_EQ(seq[0], OBNativeByteOrder());
+    for (CORBA_ULong i : {1u, 4u, 5u, 6u, 7u})
+        EXPECT_EQ(seq[i], 0) << i;  // the padding is written as zero
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(seq.data()) % 8, 0u);
 
     OBEncapsulation enc(seq);

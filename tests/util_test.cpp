@@ -63,6 +63,19 @@ TEST(ExceptionText, MinorCodeIsUnsignedDecimal)
               "System exception `IMP_LIMIT'\nCompleted: no\nMinor code: 2147483648");
 }
 
+// The codes are numbers on the wire: their values stay as they were.
+TEST(ExceptionText, MinorCodesKeepTheirValues)
+{
+    EXPECT_EQ(OBMinorRecv, 1u);
+    EXPECT_EQ(OBMinorConnect, 10u);
+    EXPECT_EQ(OBMinorWSACleanup, 16u);
+    EXPECT_EQ(OBMinorNoGIOP, 17u);
+    EXPECT_EQ(OBMinorCloseConnection, 20u);
+    EXPECT_EQ(OBMinorMessageError, 21u);
+    EXPECT_EQ(OBMinorNoIntfRepos, 1u);
+    EXPECT_EQ(OBMinorIllegalRecursion, 11u);
+}
+
 TEST(ExceptionText, EveryCommFailureMinorHasItsSuffix)
 {
     const char* const suffixes[] = {

@@ -8,10 +8,15 @@ namespace {
 const CORBA_Octet Magic[4] = {'G', 'I', 'O', 'P'};
 const CORBA_Octet Reserved[3] = {0, 0, 0};
 
+// The header's flags octet carries the sender's byte order in bit 0 (set:
+// little-endian); the other bits are not looked at. This differs from an
+// encapsulation's byte-order octet, where only 1 means little-endian.
+const CORBA_Octet FlagsByteOrderBit = 0x01;
+
 }  // namespace
 
 bool OBGIOPMessageHeader::swap() const {
-    return (byte_order & 1) != OBNativeByteOrder();
+    return OBByteOrderSwap(byte_order & FlagsByteOrderBit);
 }
 
 void OBWriteMessageHeader(CORBA_Octet type, CORBA_ULong size, CORBA_Octet*& cursor) {

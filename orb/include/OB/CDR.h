@@ -6,7 +6,9 @@
 // allocated, and OBWrite stores the values through a cursor starting at the
 // same offset. Writers never check bounds: the count pass is the only sizing.
 // Values are written in native order. Every primitive aligns the cursor
-// ADDRESS, which equals the offset because OBBuffer::data is 8-aligned.
+// ADDRESS, which equals the offset because OBBuffer::data is 8-aligned, and
+// writes zero into the padding octets it passes, so that no stale octets of
+// the buffer reach the wire or a stringified reference.
 //
 // Readers are bounded by the end of the received data and honour a swap flag
 // (true: reverse the octets of every multi-octet value). Data that runs past
@@ -15,6 +17,9 @@
 #define OB_CDR_H
 
 #include <OB/Basic.h>
+
+#include <cstddef>
+#include <cstdint>
 
 // Read position inside received data: [cur, end) is what remains.
 struct OBInCursor {
@@ -40,9 +45,32 @@ CORBA_ULong OBInOffset(const OBBuffer& b, const OBInCursor& in);
 // The octet flag that this host writes in front of its data (1 little-endian, 0 big-endian).
 CORBA_Octet OBNativeByteOrder();
 
+// The swap flag for data whose byte-order octet (the first octet of an
+// encapsulation or of a stored stream) is `flag`: 1 is little-endian data,
+// any other value big-endian. True when that order differs from this host's.
+bool OBByteOrderSwap(CORBA_Octet flag);
+
+// --- alignment -------------------------------------------------------------
+
+// Octets of padding that bring `position` (an address or an offset) up to a
+// multiple of `size`.
+std::size_t OBPadding(std::uintptr_t position, std::size_t size);
+
+// Aligns the cursor to `size`, writing zero into every padding octet passed.
+void OBAlignCursor(CORBA_Octet*& cursor, std::size_t size);
+
+// Aligns `in` to `size`, checks that n elements of `size` octets follow and
+// returns their start, the cursor advanced past them. Data too short raises
+// CORBA_MARSHAL (minor 0, COMPLETED_NO) with `in` unchanged. For n == 0 it
+// returns in.cur and leaves `in` as it is: writers put no padding in front of
+// no elements, so aligning would swallow the octets of the next value (and
+// in.cur may be null for empty data).
+const CORBA_Octet* OBTake(OBInCursor& in, CORBA_ULong n, std::size_t size);
+
 // --- basic types (CORBA_Octet doubles as CORBA_Boolean) --------------------
 // OBCount: round count up to the type's alignment, then add its size.
-// OBWrite: align the cursor, store the value in native order, advance.
+// OBWrite: align the cursor (zeroing the padding), store the value in native
+//          order, advance.
 // OBRead:  align the cursor, check the room, load, advance, reverse if swap.
 
 void OBCount(CORBA_Octet v, CORBA_ULong& count);
@@ -74,7 +102,8 @@ void OBRead(CORBA_Double& v, OBInCursor& in, bool swap);
 
 // --- arrays of n basic values (no count on the wire) -----------------------
 // For n > 0: one alignment step, then a block of n * size octets; reading
-// reverses each element afterwards when swap is true.
+// reverses each element afterwards when swap is true. For n == 0 nothing at
+// all, not even alignment.
 
 void OBCount(const CORBA_Octet* a, CORBA_ULong n, CORBA_ULong& count);
 void OBCount(const CORBA_Char* a, CORBA_ULong n, CORBA_ULong& count);

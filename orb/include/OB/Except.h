@@ -106,45 +106,59 @@ private:
 OB_SYSTEM_EXCEPTIONS(OB_DECLARE_SYSTEM_EXCEPTION)
 #undef OB_DECLARE_SYSTEM_EXCEPTION
 
+// Minor codes with their explanations: one X(NAME, TEXT) entry per code, in
+// code order from 1. The enumerations below (OBMinor<NAME>) and the text that
+// OBExceptionText appends to a minor code are both made from these lists.
+
 // Minor codes of CORBA_COMM_FAILURE: the failed socket call or GIOP condition.
-enum OBCommFailureMinor : CORBA_ULong {
-    OBMinorRecv = 1,
-    OBMinorSend,
-    OBMinorRecvZero,
-    OBMinorSendZero,
-    OBMinorSocket,
-    OBMinorSetsockopt,
-    OBMinorGetsockopt,
-    OBMinorBind,
-    OBMinorListen,
-    OBMinorConnect,
-    OBMinorAccept,
-    OBMinorSelect,
-    OBMinorGethostname,
-    OBMinorGethostbyname,
-    OBMinorWSAStartup,
-    OBMinorWSACleanup,
-    OBMinorNoGIOP,
-    OBMinorUnknownMessage,
-    OBMinorWrongMessage,
-    OBMinorCloseConnection,
-    OBMinorMessageError
-};
+#define OB_COMM_FAILURE_MINORS(X)                                \
+    X(Recv, "recv() failed")                                     \
+    X(Send, "send() failed")                                     \
+    X(RecvZero, "recv() returned zero")                          \
+    X(SendZero, "send() returned zero")                          \
+    X(Socket, "socket() failed")                                 \
+    X(Setsockopt, "setsockopt() failed")                         \
+    X(Getsockopt, "getsockopt() failed")                         \
+    X(Bind, "bind() failed")                                     \
+    X(Listen, "listen() failed")                                 \
+    X(Connect, "connect() failed")                               \
+    X(Accept, "accept() failed")                                 \
+    X(Select, "select() failed")                                 \
+    X(Gethostname, "gethostname() failed")                       \
+    X(Gethostbyname, "gethostbyname() failed")                   \
+    X(WSAStartup, "WSAStartup() failed")                         \
+    X(WSACleanup, "WSACleanup() failed")                         \
+    X(NoGIOP, "not a GIOP message")                              \
+    X(UnknownMessage, "unknown GIOP message")                    \
+    X(WrongMessage, "wrong GIOP message")                        \
+    X(CloseConnection, "got a `close connection' message")       \
+    X(MessageError, "got a `message error' message")
 
 // Minor codes of CORBA_INTF_REPOS. The ORB raises only OBMinorNoIntfRepos.
-enum OBIntfReposMinor : CORBA_ULong {
-    OBMinorNoIntfRepos = 1,
-    OBMinorRepidExists,
-    OBMinorNameExists,
-    OBMinorRepositoryDestroy,
-    OBMinorPrimitiveDefDestroy,
-    OBMinorAttrExists,
-    OBMinorOperExists,
-    OBMinorLookupAmbiguous,
-    OBMinorAttributeClash,
-    OBMinorOperationClash,
-    OBMinorIllegalRecursion
+#define OB_INTF_REPOS_MINORS(X)                                          \
+    X(NoIntfRepos, "interface repository is not available")              \
+    X(RepidExists, "repository id already exists")                       \
+    X(NameExists, "name already exists")                                 \
+    X(RepositoryDestroy, "destroy() invoked on Repository object")       \
+    X(PrimitiveDefDestroy, "destroy() invoked on PrimitiveDef object")   \
+    X(AttrExists, "attribute is already defined in a base interface")    \
+    X(OperExists, "operation is already defined in a base interface")    \
+    X(LookupAmbiguous, "search name for lookup() is ambiguous")          \
+    X(AttributeClash, "attribute name collisions in base interfaces")    \
+    X(OperationClash, "operation name collisions in base interfaces")    \
+    X(IllegalRecursion, "illegal recursion")
+
+// 0 is no code of these lists: a placeholder takes it, so the first entry is 1.
+#define OB_MINOR_ENUMERATOR(NAME, TEXT) OBMinor##NAME,
+enum OBCommFailureMinor : CORBA_ULong {
+    OBCommFailureMinorNone_ = 0,
+    OB_COMM_FAILURE_MINORS(OB_MINOR_ENUMERATOR)
 };
+enum OBIntfReposMinor : CORBA_ULong {
+    OBIntfReposMinorNone_ = 0,
+    OB_INTF_REPOS_MINORS(OB_MINOR_ENUMERATOR)
+};
+#undef OB_MINOR_ENUMERATOR
 
 // Base of exceptions declared in IDL. Has no data.
 class CORBA_UserException : public CORBA_Exception {

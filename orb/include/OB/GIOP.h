@@ -46,7 +46,8 @@ struct OBGIOPMessageHeader {
     CORBA_Octet message_type = 0;  // an OBGIOPMessageType, or unknown
     CORBA_ULong message_size = 0;  // octets after the header, as the sender meant it
 
-    // True when the sender's order differs from this host's.
+    // True when the sender's order, bit 0 of byte_order alone, differs from
+    // this host's.
     bool swap() const;
 };
 

@@ -60,9 +60,6 @@ void OBWriteEncapsulation(CORBA_OctetSeq& seq, CountFn countContent, WriteFn wri
     fresh.length(count);
     CORBA_Octet* cursor = fresh.data();
     OB_ASSERT(reinterpret_cast<std::uintptr_t>(cursor) % 8 == 0);
-    // Padding octets are never written: clear them, so that no stale heap
-    // octets reach the wire or a stringified reference.
-    std::memset(cursor, 0, count);
     OBWrite(OBNativeByteOrder(), cursor);
     writeContent(cursor);
     OB_ASSERT(cursor == fresh.data() + count);
