@@ -1,7 +1,6 @@
-// CDR primitives, hexadecimal text and encapsulation reading.
+// CDR primitives and hexadecimal text.
 #include <OB/CDR.h>
 #include <OB/Except.h>
-#include <OB/TemplateI.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -210,17 +209,4 @@ bool OBHexDecode(const char* s, OBBuffer& out) {
         out.data[i] = static_cast<CORBA_Octet>(high << 4 | low);
     }
     return true;
-}
-
-// --- encapsulations --------------------------------------------------------
-
-OBEncapsulation::OBEncapsulation(const CORBA_OctetSeq& seq)
-    : OBEncapsulation(seq.data(), seq.length()) {}
-
-OBEncapsulation::OBEncapsulation(const CORBA_Octet* p, CORBA_ULong n) : buf(n), in(), swap(false) {
-    if (n == 0)
-        OBThrowMarshal();  // no byte-order octet: CORBA_MARSHAL, minor 0, COMPLETED_NO
-    std::memcpy(buf.data, p, n);
-    swap = OBByteOrderSwap(buf.data[0]);
-    in = OBInCursor{buf.data + 1, buf.data + n};
 }

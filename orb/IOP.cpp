@@ -2,6 +2,7 @@
 // stringified forms and the diagnostic dump.
 #include <OB/IOP.h>
 
+#include <OB/Encapsulation.h>
 #include <OB/Except.h>
 
 #include <cctype>

@@ -1,7 +1,7 @@
 // Sequence containers: capacity arithmetic, removal, copies, owning kinds,
 // sequence CDR and encapsulations.
 #include <OB/Except.h>
-#include <OB/TemplateI.h>
+#include <OB/Encapsulation.h>
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,10 @@
-// The CDR of sequences and encapsulations.
+// The CDR of sequences.
 #ifndef OB_TEMPLATE_I_H
 #define OB_TEMPLATE_I_H
 
 #include <OB/CDR.h>
 #include <OB/Template.h>
 
-#include <cstdint>
-#include <cstring>
 #include <type_traits>
 
 // --- CDR of sequences ------------------------------------------------------
@@ -42,42 +40,6 @@ template<class T, bool O> void OBRead(OBSeqBase<T, O>& s, OBInCursor& in, bool s
 // A received count above the bound raises CORBA_MARSHAL (minor 0, COMPLETED_NO).
 template<class Seq, CORBA_ULong Bound>
 void OBRead(OBBndSeq<Seq, Bound>& s, OBInCursor& in, bool swap);
-
-// --- encapsulations --------------------------------------------------------
-// An encapsulation is an octet sequence whose first octet is the byte-order
-// flag; alignment inside it counts from that octet, which must therefore lie
-// at an 8-aligned address.
-
-// Fills seq with an encapsulation: countContent(CORBA_ULong&) adds the
-// content's size to a count that starts behind the flag octet;
-// writeContent(CORBA_Octet*&) writes it after the flag.
-template<class CountFn, class WriteFn>
-void OBWriteEncapsulation(CORBA_OctetSeq& seq, CountFn countContent, WriteFn writeContent) {
-    CORBA_ULong count = 0;
-    OBCount(CORBA_Octet(0), count);
-    countContent(count);
-    CORBA_OctetSeq fresh;  // fresh storage: slot 0 is 8-aligned
-    fresh.length(count);
-    CORBA_Octet* cursor = fresh.data();
-    OB_ASSERT(reinterpret_cast<std::uintptr_t>(cursor) % 8 == 0);
-    OBWrite(OBNativeByteOrder(), cursor);
-    writeContent(cursor);
-    OB_ASSERT(cursor == fresh.data() + count);
-    seq.swap(fresh);
-}
-
-// Read access to an encapsulation: an 8-aligned copy of its octets, a cursor
-// behind the flag octet and the swap flag that the flag octet demands.
-class OBEncapsulation {
-public:
-    OBBuffer buf;   // the copy
-    OBInCursor in;  // behind the flag octet
-    bool swap;      // the content's byte order differs from the host's
-
-    // An empty encapsulation (no flag octet) raises CORBA_MARSHAL (minor 0, COMPLETED_NO).
-    explicit OBEncapsulation(const CORBA_OctetSeq& seq);
-    OBEncapsulation(const CORBA_Octet* p, CORBA_ULong n);
-};
 
 template<class Seq, CORBA_ULong Bound>
 void OBRead(OBBndSeq<Seq, Bound>& s, OBInCursor& in, bool swap) {
