@@ -112,7 +112,9 @@ has_key() { reg query "$1" >/dev/null 2>&1; }
 # The application stand-in ($standin): its reference goes to $ref, its calls
 # to $calls, its error output to $work/standin.err. The checks of the call
 # log see only the calls since the last mark_calls.
+# It stops by itself after $standin_seconds at the latest.
 standin_pid=
+standin_seconds=600
 calls=
 calls_base=0
 start_standin() { # call log name (in $work), more stand-in options...
@@ -120,7 +122,8 @@ start_standin() { # call log name (in $work), more stand-in options...
   rm -f "$ref"
   calls=$work/$name
   calls_base=0
-  "$standin" --ref "$ref" --calls "$calls" --max-seconds 600 "$@" 2>>"$work/standin.err" &
+  "$standin" --ref "$ref" --calls "$calls" --max-seconds "$standin_seconds" "$@" \
+    2>>"$work/standin.err" &
   standin_pid=$!
   wait_for_file "$ref" 30
 }
