@@ -26,9 +26,7 @@ cleanup() {
   [ -z "$sampler_pid" ] || kill "$sampler_pid" 2>/dev/null
   local pid
   for pid in "${client_pids[@]}"; do kill "$pid" 2>/dev/null; done
-  stop_standin
-  "$wineserver" -k >/dev/null 2>&1
-  rm -rf "$work"
+  end_test
 }
 trap cleanup EXIT
 client_dir=$work

@@ -20,9 +20,7 @@ work=$(mktemp -d /tmp/stava-e2e.XXXXXX)
 holder_pid=
 cleanup() {
   [ -z "$holder_pid" ] || kill "$holder_pid" 2>/dev/null
-  stop_standin
-  "$wineserver" -k >/dev/null 2>&1
-  rm -rf "$work"
+  end_test
 }
 trap cleanup EXIT
 

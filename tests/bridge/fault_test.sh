@@ -28,11 +28,7 @@ started_at=$SECONDS
 
 export LC_ALL=C
 work=$(mktemp -d /tmp/stava-fault.XXXXXX)
-cleanup() {
-  "$wineserver" -k >/dev/null 2>&1
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap end_test EXIT
 
 client_dir=$here/fault
 source "$here/wine_harness.sh"

@@ -25,9 +25,7 @@ work=$(mktemp -d /tmp/stava-idle.XXXXXX)
 idle_pid=
 cleanup() {
   [ -z "$idle_pid" ] || kill "$idle_pid" 2>/dev/null
-  stop_standin
-  "$wineserver" -k >/dev/null 2>&1
-  rm -rf "$work"
+  end_test
 }
 trap cleanup EXIT
 client_dir=$here

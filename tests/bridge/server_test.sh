@@ -8,11 +8,7 @@ set -uo pipefail
 exe=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d /tmp/stava-server.XXXXXX)
-cleanup() {
-  "$wineserver" -k >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap end_test EXIT
 client_dir=$work
 source "$root/tests/bridge/wine_harness.sh"
 

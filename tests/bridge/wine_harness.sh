@@ -4,9 +4,6 @@
 # clients), `exe` (the bridge under test). It makes a Wine prefix of the
 # test's own inside $work, in the bridge's lane (scripts/wine-lane.sh),
 # counts PASS and FAIL lines, and bounds every Wine run and every wait.
-source "$root/scripts/wine-lane.sh"
-wine_lane_for "$exe" || exit 1
-echo "Wine lane: $STAVA_WINE_LANE"
 
 # Stops a process of ours by its id: SIGTERM, then SIGKILL after 10 s.
 stop_pid() { # pid
@@ -20,6 +17,17 @@ stop_pid() { # pid
   kill -KILL "$1" 2>/dev/null
   wait "$1" 2>/dev/null
 }
+# The end of a test's cleanup (its EXIT trap, set before the harness is
+# sourced, so defined first): the stand-in, the prefix's processes, $work.
+end_test() {
+  stop_pid "${standin_pid:-}"
+  "$wineserver" -k >/dev/null 2>&1
+  rm -rf "$work"
+}
+
+source "$root/scripts/wine-lane.sh"
+wine_lane_for "$exe" || exit 1
+echo "Wine lane: $STAVA_WINE_LANE"
 
 # The prefix lies in $work, so that the cleanup removes it. Its creation
 # fails now and then on a loaded machine: one more try.
