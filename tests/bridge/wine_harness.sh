@@ -1,9 +1,11 @@
-# What the Wine script tests of the bridge share; source it from bash after
-# setting `work` (the test's temporary directory, removed by its cleanup),
-# `root` (the repository) and `client_dir` (the folder of its VBScript
-# clients), `exe` (the bridge under test). It makes a Wine prefix of the
-# test's own inside $work, in the bridge's lane (scripts/wine-lane.sh),
-# counts PASS and FAIL lines, and bounds every Wine run and every wait.
+# What the Wine script tests of the bridge (and bench/bridge_soak.sh) share;
+# source it from bash after setting `work` (the test's temporary directory,
+# removed by its cleanup), `root` (the repository) and `client_dir` (the
+# folder of its VBScript clients), `exe` (the bridge under test). It makes a
+# Wine prefix of the test's own inside $work, in the bridge's lane
+# (scripts/wine-lane.sh), counts PASS and FAIL lines, bounds every Wine run
+# and every wait, and holds the helpers around the bridge's settings, the
+# application stand-in and its call log, the bridge's log, and scenarios.
 
 # Stops a process of ours by its id: SIGTERM, then SIGKILL after 10 s.
 stop_pid() { # pid
