@@ -21,7 +21,6 @@
 # build/bench-win64 (or $STAVA_BENCH_WIN64_BUILD).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/../scripts/wine-lane.sh"
 client_pid=
 # Stops the client, this run's own prefix (never another one) and the rest.
 cleanup() {
@@ -32,24 +31,24 @@ cleanup() {
 trap cleanup EXIT
 
 mode=soak
-calls=
+count=
 paths=()
 for arg in "$@"; do
   case $arg in
     --bench) mode=bench ;;
     *[!0-9]*) paths+=("$arg") ;;
     '') ;;
-    *) calls=$arg ;;
+    *) count=$arg ;;
   esac
 done
 usage() { echo "usage: $0 [--bench] [CALLS] [BRIDGE.exe STAVA-STANDIN]" >&2; exit 2; }
 [[ ${#paths[@]} -eq 0 || ${#paths[@]} -eq 2 ]] || usage
 if [[ $mode == soak ]]; then
-  calls=${calls:-100000}
-  ((calls >= 1000)) || usage
+  count=${count:-100000}
+  ((count >= 1000)) || usage
 else
-  calls=${calls:-2000}
-  ((calls >= 100)) || usage
+  count=${count:-2000}
+  ((count >= 100)) || usage
 fi
 
 if [[ ${#paths[@]} -eq 2 ]]; then
@@ -64,39 +63,24 @@ else
   bridge=$win64/bridge/StavaAutomationBridge.exe standin=$build/standin/stava-standin
 fi
 [[ -f $bridge && -x $standin ]] || { echo "no bridge at $bridge or no stand-in at $standin" >&2; exit 1; }
-wine_lane_for "$bridge"
-echo "Wine lane: $STAVA_WINE_LANE"
 
 # Wine's ANSI code page follows the locale.
 export LC_ALL=C
-export WINEPREFIX=$bench_work/wine/prefix
-
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
-w() { timeout 60 "$wine" "$@" </dev/null; }
-# Creating a prefix fails now and then on a loaded machine: one more try.
-new_prefix() {
-  "$wineserver" -k >/dev/null 2>&1 || true
-  rm -rf "$bench_work/wine" && mkdir "$bench_work/wine" &&
-    bash "$bench_root/scripts/wine-prefix.sh" "$bench_work/wine" >/dev/null
-}
-new_prefix || new_prefix || { echo "FAIL: no Wine prefix" >&2; exit 1; }
+# The Wine harness of the script tests: the bridge's lane, a prefix of this
+# run's own in $bench_work, the bounded Wine runs and the bridge's settings.
+work=$bench_work root=$bench_root exe=$bridge client_dir=$bench_root/bench
+source "$bench_root/tests/bridge/wine_harness.sh"
 
 # Long enough for the slowest run on a loaded machine.
 bench_start_standin "$standin" "$bench_work/ref" 3600 2>>"$bench_work/standin.err"
-lane_reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d "$(winpath "$bench_work/ref")" /f >/dev/null
-lane_reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile /d "$(winpath "$bench_work/bridge.log")" /f >/dev/null
+bridge_settings "$bench_work/ref" "$bench_work/bridge.log"
 w "$bridge" /RegServer || { echo "FAIL: /RegServer" >&2; exit 1; }
 
 # The Linux process of this prefix's bridge (other prefixes may run one too).
 bridge_pid() {
   local pid
-  for pid in $(pgrep -f StavaAutomationBridge.exe); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
-      echo "$pid"
-      return 0
-    fi
-  done
-  return 1
+  pid=$(bridge_pids | head -n 1) || true
+  [[ -n $pid ]] && echo "$pid"
 }
 rss_kb() { awk '$1 == "VmRSS:" { print $2 }' "/proc/$1/status"; }
 
@@ -108,7 +92,7 @@ soak() {
   local -A rss=()
   mkdir "$sync"
   : >"$out"
-  timeout 3600 "$wine" cscript //nologo "$(winpath "$bench_root/bench/bridge_soak.vbs")" "$calls" \
+  timeout 3600 "$wine" cscript //nologo "$(script bridge_soak.vbs)" "$count" \
     "$(winpath "$sync")" >"$out" 2>/dev/null &
   client_pid=$!
   local started=$SECONDS
@@ -129,8 +113,8 @@ soak() {
   tr -d '\r' <"$out" | grep -v '^AT ' || true
   local client_seconds
   client_seconds=$(tr -d '\r' <"$out" | sed -n 's/^SECONDS //p')
-  echo "BRIDGE-SOAK calls=$calls run=${seconds}s calls-timed=${client_seconds}s" \
-    "us/call=$(awk -v s="${client_seconds:-0}" -v n="$calls" 'BEGIN { printf "%.1f", s * 1e6 / n }')"
+  echo "BRIDGE-SOAK calls=$count run=${seconds}s calls-timed=${client_seconds}s" \
+    "us/call=$(awk -v s="${client_seconds:-0}" -v n="$count" 'BEGIN { printf "%.1f", s * 1e6 / n }')"
   local samples="warm-up ${rss[warmup]:-?}" tenth
   for tenth in 10 20 30 40 50 60 70 80 90 100; do samples+=", $tenth% ${rss[$tenth]:-?}"; done
   echo "BRIDGE-SOAK VmRSS kB: $samples"
@@ -151,10 +135,10 @@ soak() {
 # Runs the timing client and prints the medians of its rounds.
 bench() {
   local out=$bench_work/bench.out
-  timeout 1800 "$wine" cscript //nologo "$(winpath "$bench_root/bench/bridge_bench.vbs")" "$calls" 3 \
+  timeout 1800 "$wine" cscript //nologo "$(script bridge_bench.vbs)" "$count" 3 \
     2>/dev/null | tr -d '\r' >"$out" || true
   grep -qx DONE "$out" || { cat "$out"; echo "FAIL: the timing client did not finish"; return 1; }
-  awk -v n="$calls" '
+  awk -v n="$count" '
     function median(v, k,    i, j, t) {
       for (i = 2; i <= k; ++i)
         for (j = i; j > 1 && v[j - 1] > v[j]; --j) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }

@@ -16,35 +16,29 @@ standin=$2
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 clients=8
-calls=250
+calls_each=250
 linger_limit=15
 
 work=$(mktemp -d /tmp/stava-burst.XXXXXX)
-standin_pid=
 sampler_pid=
 client_pids=()
 cleanup() {
   [ -z "$sampler_pid" ] || kill "$sampler_pid" 2>/dev/null
   local pid
   for pid in "${client_pids[@]}"; do kill "$pid" 2>/dev/null; done
-  stop_pid "$standin_pid"
-  "$wineserver" -k >/dev/null 2>&1
-  rm -rf "$work"
+  end_test
 }
 trap cleanup EXIT
 client_dir=$work
 source "$here/wine_harness.sh"
 
 ref=$work/stv.ref
-calls_log=$work/calls.txt
-"$standin" --ref "$ref" --calls "$calls_log" --max-seconds 900 2>>"$work/standin.err" &
-standin_pid=$!
-require "stand-in publishes a reference" wait_for_file "$ref" 30
-reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d "$(winpath "$ref")" /f >/dev/null
-reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile /d "$(winpath "$work/bridge.log")" /f >/dev/null
+standin_seconds=900
+require "stand-in publishes a reference" start_standin calls.txt
+bridge_settings "$ref" "$work/bridge.log"
 w "$exe" /RegServer; rc=$?
 require "RegServer exits with 0" test "$rc" -eq 0
-require "RegServer's final unlock reached the application" same unlock "$(cat "$calls_log")"
+require "RegServer's final unlock reached the application" calls_are unlock
 
 for c in $(seq "$clients"); do
   cp "$here/burst/client.vbs" "$work/client$c.vbs"
@@ -65,7 +59,7 @@ sampler_pid=$!
 sync=$work/sync
 mkdir "$sync"
 start_client() { # number, go
-  timeout 300 "$wine" cscript //nologo "$(script "client$1.vbs")" "$1" "$calls" \
+  timeout 300 "$wine" cscript //nologo "$(script "client$1.vbs")" "$1" "$calls_each" \
     "$(winpath "$sync")" "$2" </dev/null >"$work/out$1" 2>/dev/null &
   client_pids+=($!)
 }
@@ -106,23 +100,21 @@ for c in $(seq "$clients"); do
   check "client $c got its go" bash -c '! grep -qx "no go" <<<"$1"' _ "$out"
   grep '^create err=' <<<"$out" | sed "s/^/client $c: /"
   check "client $c: no call failed" bash -c '! grep -q "^call .* err=" <<<"$1"' _ "$out"
-  arrived=$(grep "^addNode $c " "$calls_log")
-  check "client $c: the application received calls 1 to $calls in order" \
-    same "$(seq "$calls")" "$(awk '{ print $3 }' <<<"$arrived")"
+  arrived=$(grep "^addNode $c " "$calls")
+  check "client $c: the application received calls 1 to $calls_each in order" \
+    same "$(seq "$calls_each")" "$(awk '{ print $3 }' <<<"$arrived")"
   check "client $c: it got the application's answer to each call" \
     same "$(sed 's/.* -> //' <<<"$arrived")" "$(grep -x '[0-9][0-9]*' <<<"$out")"
 done
-check "the application received $((clients * calls)) calls from the clients" \
-  test "$(grep -c '^addNode ' "$calls_log")" -eq $((clients * calls))
-unlocks=$(grep -cx unlock "$calls_log")
+check "the application received $((clients * calls_each)) calls from the clients" \
+  test "$(grep -c '^addNode ' "$calls")" -eq $((clients * calls_each))
+unlocks=$(grep -cx unlock "$calls")
 check "each of the $instances bridge processes ended through its final unlock" \
   test "$((unlocks - 1))" -eq "$instances"
 # Each process truncated the one log at its start: shown, not checked.
 echo "the bridge log after the burst:"
 tr -d '\r' <"$work/bridge.log" | sed 's/^/  /'
-if [ -s "$work/standin.err" ]; then
-  echo "stand-in's error output:"; cat "$work/standin.err"
-fi
+show_errors standin
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

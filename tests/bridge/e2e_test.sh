@@ -17,14 +17,10 @@ command -v catior >/dev/null || { echo "FAIL: catior (Debian package omniorb) is
 # expected labels below are written in.
 export LC_ALL=C
 work=$(mktemp -d /tmp/stava-e2e.XXXXXX)
-standin_pid=
 holder_pid=
-stop_standin() { stop_pid "$standin_pid"; standin_pid=; }
 cleanup() {
   [ -z "$holder_pid" ] || kill "$holder_pid" 2>/dev/null
-  stop_standin
-  "$wineserver" -k >/dev/null 2>&1
-  rm -rf "$work"
+  end_test
 }
 trap cleanup EXIT
 
@@ -33,23 +29,12 @@ source "$here/wine_harness.sh"
 
 ref=$work/stv.ref
 log=$work/bridge.log
-reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d "$(winpath "$ref")" /f >/dev/null
-reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile /d "$(winpath "$log")" /f >/dev/null
+bridge_settings "$ref" "$log"
 
-# Starts the stand-in; its reference goes to $ref, its calls to $calls.
-calls=
-calls_base=0
-start_standin() { # giop version, port, call log name
-  rm -f "$ref"
-  calls=$work/$3
-  calls_base=0
-  "$standin" --ref "$ref" --calls "$calls" --giop "$1" --port "$2" --max-seconds 600 \
-    2>>"$work/standin.err" &
-  standin_pid=$!
-  wait_for_file "$ref" 30
+# The stand-in with a reference of the GIOP version on `port` (0: any free one).
+standin_on() { # giop version, port, call log name
+  start_standin "$3" --giop "$1" --port "$2"
 }
-# IIOP version, host and port of the reference's first profile.
-profile() { catior "$(cat "$ref")" | sed -n 's/^1\. IIOP \([0-9.]*\) \([0-9.]*\) \([0-9]*\) .*/\1 \2 \3/p'; }
 # A port that is free now: the port of a stand-in started with port 0 and
 # stopped before anything connected to it. omniORB sets SO_REUSEADDR only
 # on a port given to it, and a stand-in that is to be restarted on its port
@@ -57,26 +42,11 @@ profile() { catior "$(cat "$ref")" | sed -n 's/^1\. IIOP \([0-9.]*\) \([0-9.]*\)
 # TIME_WAIT on that port once the bridge has closed its ends.
 free_port() {
   local port
-  start_standin 1.2 0 calls-probe.txt || return 1
-  read -r _ _ port <<<"$(profile)"
+  standin_on 1.2 0 calls-probe.txt || return 1
+  port=$(ref_port)
   stop_standin
   echo "$port"
 }
-# Later checks see only the calls that arrive from now on.
-mark_calls() { calls_base=$(wc -l < "$calls"); }
-calls_are() { # expected lines since the mark
-  same "$(printf '%s\n' "$@")" "$(tail -n +"$((calls_base + 1))" "$calls" 2>/dev/null)"
-}
-log_is() { # expected lines; the file ends each with CR LF
-  same "$(printf '%s\r\n' "$@")" "$(cat "$log" 2>/dev/null)"
-}
-# A description as reach.vbs and methods.vbs print it, as the log holds it:
-# the log is a text-mode file, so each LF is written as CR LF.
-logged() { local s=${1//<CR>/$'\r'}; printf '%s' "${s//<LF>/$'\r\n'}"; }
-stv_line() { echo "stv is '$(cat "$ref")'"; }
-
-clsid='{9414E262-0AB6-11D2-B13D-0000C0BAD3E5}'
-has_key() { reg query "$1" >/dev/null 2>&1; }
 lacks_key() { ! has_key "$1"; }
 
 # What the application receives from methods.vbs, by its call log's rules.
@@ -150,10 +120,6 @@ run_methods() { # kind of reference
   check "$1: log names each failed call with the ORB's text" same "$(methods_log)" "$(cat "$log")"
   mark_calls
 }
-# The description that reach.vbs printed for `method`.
-description_of() { # method, output
-  grep -A2 "^$1= err=" <<<"$2" | sed -n 's/^desc=//p'
-}
 # A stopped application: the call reaches the script as COMM_FAILURE from
 # StavaAutomationBridge.Model.<method>, with the ORB's text as description,
 # whose completion status matches the code.
@@ -174,7 +140,7 @@ comm_failure_ok() { # method, reach.vbs output
 }
 
 # --- IIOP 1.2 reference -----------------------------------------------------
-require "stand-in publishes a reference" start_standin 1.2 "$(free_port)" calls-12.txt
+require "stand-in publishes a reference" standin_on 1.2 "$(free_port)" calls-12.txt
 read -r giop host port <<<"$(profile)"
 check "reference has an IIOP 1.2 profile on loopback" test "$giop $host" == "1.2 127.0.0.1"
 
@@ -215,7 +181,7 @@ check "the server still holds the first client's object" kill -0 "$holder_pid"
 
 # Restart on the same port: the object key is fixed, so the reference that
 # the running bridge read at its start is served again.
-check "stand-in restarts on the same port" start_standin 1.2 "$port" calls-12-restarted.txt
+check "stand-in restarts on the same port" standin_on 1.2 "$port" calls-12-restarted.txt
 out=$(client reach.vbs)
 check "after the restart the next call works again" \
   same "$(printf '%s\n' 'CreateObject= err=0' 'addNode=1 err=0' 'lock= err=0' DONE)" "$out"
@@ -236,7 +202,7 @@ check "one server for both clients; its log holds both failures as the script sa
 stop_standin
 
 # --- IIOP 1.0 reference -----------------------------------------------------
-require "stand-in publishes a 1.0 reference" start_standin 1.0 0 calls-10.txt
+require "stand-in publishes a 1.0 reference" standin_on 1.0 0 calls-10.txt
 read -r giop host port <<<"$(profile)"
 check "reference has an IIOP 1.0 profile on loopback" test "$giop $host" == "1.0 127.0.0.1"
 run_methods "IIOP 1.0"
@@ -248,9 +214,7 @@ check "UnregServer exits with 0" test "$rc" -eq 0
 check "UnregServer removes the class key" lacks_key "HKCR\\CLSID\\$clsid"
 check "UnregServer unlocks the application once" calls_are unlock
 stop_standin
-if [ -s "$work/standin.err" ]; then
-  echo "stand-in's error output:"; cat "$work/standin.err"
-fi
+show_errors standin
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

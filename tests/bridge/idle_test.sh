@@ -22,14 +22,10 @@ end_slack_ms=10000
 linger_limit=15
 
 work=$(mktemp -d /tmp/stava-idle.XXXXXX)
-standin_pid=
 idle_pid=
-stop_standin() { stop_pid "$standin_pid"; standin_pid=; }
 cleanup() {
   [ -z "$idle_pid" ] || kill "$idle_pid" 2>/dev/null
-  stop_standin
-  "$wineserver" -k >/dev/null 2>&1
-  rm -rf "$work"
+  end_test
 }
 trap cleanup EXIT
 client_dir=$here
@@ -37,45 +33,9 @@ source "$here/wine_harness.sh"
 
 ref=$work/stv.ref
 log=$work/bridge.log
-calls=
-calls_base=0
-start_standin() { # call log name, stand-in options...
-  local name=$1; shift
-  rm -f "$ref"
-  calls=$work/$name
-  calls_base=0
-  "$standin" --ref "$ref" --calls "$calls" --max-seconds 600 "$@" 2>>"$work/standin.err" &
-  standin_pid=$!
-  wait_for_file "$ref" 30
-}
-mark_calls() { calls_base=$(wc -l <"$calls"); }
-calls_are() { # expected lines since the mark
-  same "$(printf '%s\n' "$@")" "$(tail -n +"$((calls_base + 1))" "$calls" 2>/dev/null)"
-}
-log_is() { # expected lines; the file ends each with CR LF
-  same "$(printf '%s\r\n' "$@")" "$(cat "$log" 2>/dev/null)"
-}
-stv_line() { echo "stv is '$(cat "$ref")'"; }
-# The port of the stand-in's reference.
-standin_port() { catior "$(cat "$ref")" | sed -n 's/^1\. IIOP [0-9.]* [0-9.]* \([0-9]*\) .*/\1/p'; }
-# True while some process holds a TCP connection to `port` on loopback.
-connected_to() { # port
-  local hex
-  hex=$(printf '%04X' "$1")
-  awk -v p=":$hex" '$2 ~ p "$" && $4 == "01" { found = 1 } END { exit !found }' /proc/net/tcp
-}
-wait_until() { # seconds, command...
-  local deadline=$(($(now_ms) + $1 * 1000))
-  shift
-  until "$@"; do
-    [ "$(now_ms)" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
 
 require "stand-in publishes a reference" start_standin calls.txt
-reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d "$(winpath "$ref")" /f >/dev/null
-reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile /d "$(winpath "$log")" /f >/dev/null
+bridge_settings "$ref" "$log"
 w "$exe" /RegServer; rc=$?
 require "RegServer exits with 0" test "$rc" -eq 0
 mark_calls
@@ -123,7 +83,7 @@ stop_standin
 # finds the instance ending, its class object revoked.
 require "stand-in with a slow unlock publishes a reference" \
   start_standin calls-race.txt --delay unlock=4000
-port=$(standin_port)
+port=$(ref_port)
 timeout 90 "$wine" "$exe" -Embedding </dev/null &
 idle_pid=$!
 require "idle end under way: the final unlock reached the application" \
@@ -146,7 +106,7 @@ stop_standin
 # shortest; there the reply to that release has been seen to lose a race
 # with COM's teardown, which then waits for ever. Ten serving runs, each
 # must end.
-reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d 'C:\missing\stv.ref' /f >/dev/null
+reg add "$bridge_key" /v refFile /d 'C:\missing\stv.ref' /f >/dev/null
 ended=0
 for round in $(seq 10); do
   # A script file of its own for each run: Wine's cscript opens its script
@@ -164,9 +124,7 @@ for round in $(seq 10); do
   fi
 done
 check "without an application, each of ten runs ended after its last release" test "$ended" -eq 10
-if [ -s "$work/standin.err" ]; then
-  echo "stand-in's error output:"; cat "$work/standin.err"
-fi
+show_errors standin
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

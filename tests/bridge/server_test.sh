@@ -8,11 +8,7 @@ set -uo pipefail
 exe=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d /tmp/stava-server.XXXXXX)
-cleanup() {
-  "$wineserver" -k >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap end_test EXIT
 client_dir=$work
 source "$root/tests/bridge/wine_harness.sh"
 
@@ -22,7 +18,6 @@ drive_c=$WINEPREFIX/drive_c
 # they lie in the part of HKCR that both views share, where a 64-bit client
 # looks. A key counts as removed only when neither view has it.
 shared_reg() { w reg "$@"; }
-has_key() { reg query "$1" >/dev/null 2>&1; }
 lacks_key() { ! has_key "$1" && ! shared_reg query "$1" >/dev/null 2>&1; }
 value_in() { # reg command, key, value name ('' = default), expected data
   local out
@@ -31,19 +26,15 @@ value_in() { # reg command, key, value name ('' = default), expected data
 }
 has_value() { value_in reg "$@"; }
 has_shared_value() { value_in shared_reg "$@"; }
-log_is() { # expected lines (each ended by CR LF in the file)
-  local expected
-  expected=$(printf '%s\r\n' "$@")
-  [ "$(cat "$drive_c/bridge-test.log" 2>/dev/null)" == "${expected%$'\n'}" ]
-}
+# The log as the bridge finds it at C:\bridge-test.log (log_is).
+log=$drive_c/bridge-test.log
 
-clsid='{9414E262-0AB6-11D2-B13D-0000C0BAD3E5}'
 appid='{356386B1-0AC2-11D2-B13D-0000C0BAD3E5}'
 libid='{356386B0-0AC2-11D2-B13D-0000C0BAD3E5}'
 iid='{356386BD-0AC2-11D2-B13D-0000C0BAD3E5}'
 winexe=$(w winepath -w "$exe" 2>/dev/null | tr -d '\r')
-reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v logFile /d 'C:\bridge-test.log' /f >/dev/null
-reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d 'C:\missing\stv.ref' /f >/dev/null
+reg add "$bridge_key" /v logFile /d 'C:\bridge-test.log' /f >/dev/null
+reg add "$bridge_key" /v refFile /d 'C:\missing\stv.ref' /f >/dev/null
 missing_ref="ref-file 'C:\\missing\\stv.ref' not opened"
 
 # Registration.
@@ -84,7 +75,7 @@ Set m = Nothing
 Set m2 = Nothing
 WScript.Echo "DONE"
 VBS
-: > "$drive_c/bridge-test.log"
+: > "$log"
 out=$(client client.vbs)
 check "client ran to its end" grep -qx DONE <<<"$out"
 check "isValid is 0 without an application" grep -qx 'isValid=0' <<<"$out"
@@ -105,7 +96,7 @@ done
 # A reference that cannot be turned into a controller is logged; the
 # server still comes up and answers isValid = 0.
 printf '\r\n   IOR:0123 second\r\nIOR:4567\r\n' > "$drive_c/stv-test.ref"
-reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d 'C:\stv-test.ref' /f >/dev/null
+reg add "$bridge_key" /v refFile /d 'C:\stv-test.ref' /f >/dev/null
 cat > "$work/valid.vbs" <<'VBS'
 Set m = CreateObject("StavaAutomationBridge.Model")
 WScript.Echo "isValid=" & m.isValid
@@ -116,12 +107,12 @@ out=$(client valid.vbs)
 check "unusable reference: client ran" grep -qx DONE <<<"$out"
 check "unusable reference: isValid is 0" grep -qx 'isValid=0' <<<"$out"
 check "unusable reference: server ends" prefix_idle
-log=$(tr -d '\r' < "$drive_c/bridge-test.log")
+text=$(tr -d '\r' < "$log")
 check "log names the first word of the reference file" \
-  test "$(sed -n 2p <<<"$log")" == "stv is 'IOR:0123'"
-check "log says the reference was not converted" grep -q "^reference not converted: " <<<"$log"
-check "log ends with shutdown" test "$(tail -n 1 <<<"$log")" == "bridge shutdown"
-reg add 'HKLM\SOFTWARE\StavaAutomationBridge' /v refFile /d 'C:\missing\stv.ref' /f >/dev/null
+  test "$(sed -n 2p <<<"$text")" == "stv is 'IOR:0123'"
+check "log says the reference was not converted" grep -q "^reference not converted: " <<<"$text"
+check "log ends with shutdown" test "$(tail -n 1 <<<"$text")" == "bridge shutdown"
+reg add "$bridge_key" /v refFile /d 'C:\missing\stv.ref' /f >/dev/null
 
 # Unregistration removes the keys except the shared roots; the type library stays.
 w "$exe" /UnregServer; rc=$?

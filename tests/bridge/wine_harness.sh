@@ -1,12 +1,11 @@
-# What the Wine script tests of the bridge share; source it from bash after
-# setting `work` (the test's temporary directory, removed by its cleanup),
-# `root` (the repository) and `client_dir` (the folder of its VBScript
-# clients), `exe` (the bridge under test). It makes a Wine prefix of the
-# test's own inside $work, in the bridge's lane (scripts/wine-lane.sh),
-# counts PASS and FAIL lines, and bounds every Wine run and every wait.
-source "$root/scripts/wine-lane.sh"
-wine_lane_for "$exe" || exit 1
-echo "Wine lane: $STAVA_WINE_LANE"
+# What the Wine script tests of the bridge (and bench/bridge_soak.sh) share;
+# source it from bash after setting `work` (the test's temporary directory,
+# removed by its cleanup), `root` (the repository) and `client_dir` (the
+# folder of its VBScript clients), `exe` (the bridge under test). It makes a
+# Wine prefix of the test's own inside $work, in the bridge's lane
+# (scripts/wine-lane.sh), counts PASS and FAIL lines, bounds every Wine run
+# and every wait, and holds the helpers around the bridge's settings, the
+# application stand-in and its call log, the bridge's log, and scenarios.
 
 # Stops a process of ours by its id: SIGTERM, then SIGKILL after 10 s.
 stop_pid() { # pid
@@ -20,6 +19,17 @@ stop_pid() { # pid
   kill -KILL "$1" 2>/dev/null
   wait "$1" 2>/dev/null
 }
+# The end of a test's cleanup (its EXIT trap, set before the harness is
+# sourced, so defined first): the stand-in, the prefix's processes, $work.
+end_test() {
+  stop_pid "${standin_pid:-}"
+  "$wineserver" -k >/dev/null 2>&1
+  rm -rf "$work"
+}
+
+source "$root/scripts/wine-lane.sh"
+wine_lane_for "$exe" || exit 1
+echo "Wine lane: $STAVA_WINE_LANE"
 
 # The prefix lies in $work, so that the cleanup removes it. Its creation
 # fails now and then on a loaded machine: one more try.
@@ -99,3 +109,106 @@ show_bridges() {
   done
 }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# Where the bridge reads the application's reference and writes its log.
+bridge_key='HKLM\SOFTWARE\StavaAutomationBridge'
+clsid='{9414E262-0AB6-11D2-B13D-0000C0BAD3E5}'
+bridge_settings() { # reference file, log file (Linux paths)
+  reg add "$bridge_key" /v refFile /d "$(winpath "$1")" /f >/dev/null &&
+    reg add "$bridge_key" /v logFile /d "$(winpath "$2")" /f >/dev/null
+}
+has_key() { reg query "$1" >/dev/null 2>&1; }
+
+# The application stand-in ($standin): its reference goes to $ref, its calls
+# to $calls, its error output to $work/standin.err. The checks of the call
+# log see only the calls since the last mark_calls.
+# It stops by itself after $standin_seconds at the latest.
+standin_pid=
+standin_seconds=600
+calls=
+calls_base=0
+start_standin() { # call log name (in $work), more stand-in options...
+  local name=$1; shift
+  rm -f "$ref"
+  calls=$work/$name
+  calls_base=0
+  "$standin" --ref "$ref" --calls "$calls" --max-seconds "$standin_seconds" "$@" \
+    2>>"$work/standin.err" &
+  standin_pid=$!
+  wait_for_file "$ref" 30
+}
+stop_standin() { stop_pid "$standin_pid"; standin_pid=; }
+# Ends a process at once, as a crash would.
+kill_hard() { # pid
+  kill -KILL "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
+mark_calls() { calls_base=$(wc -l <"$calls"); }
+calls_are() { # expected lines since the mark
+  same "$(printf '%s\n' "$@")" "$(tail -n +"$((calls_base + 1))" "$calls" 2>/dev/null)"
+}
+# The bridge's log in $log.
+log_is() { # expected lines; the file ends each with CR LF
+  same "$(printf '%s\r\n' "$@")" "$(cat "$log" 2>/dev/null)"
+}
+stv_line() { echo "stv is '$(cat "$ref")'"; }
+# A description as the clients print it (Report), as the log holds it: the
+# log is a text-mode file, so each LF is written as CR LF.
+logged() { local s=${1//<CR>/$'\r'}; printf '%s' "${s//<LF>/$'\r\n'}"; }
+# The description that a client printed for the call `name`.
+description_of() { # name, output
+  grep -A2 "^$1=[^ ]* err=" <<<"$2" | sed -n 's/^desc=//p'
+}
+# IIOP version, host and port of the first profile in $ref (catior, from
+# Debian's omniorb, decodes it).
+profile() { catior "$(cat "$ref")" | sed -n 's/^1\. IIOP \([0-9.]*\) \([0-9.]*\) \([0-9]*\) .*/\1 \2 \3/p'; }
+ref_port() { local port; read -r _ _ port <<<"$(profile)"; echo "$port"; }
+# True while some process holds an established connection (state 01 in the
+# kernel's table, the port in four hexadecimal digits) on this local port:
+# the application's end of a connection to it.
+connected_to() { # port
+  local hex
+  hex=$(printf '%04X' "$1")
+  awk -v p=":$hex" '$2 ~ p "$" && $4 == "01" { found = 1 } END { exit !found }' /proc/net/tcp
+}
+wait_until() { # seconds, command...
+  local deadline=$(($(now_ms) + $1 * 1000))
+  shift
+  until "$@"; do
+    [ "$(now_ms)" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+# Shows the error output that the test's helpers left in $work/NAME.err.
+show_errors() { # names...
+  local name
+  for name in "$@"; do
+    if [ -s "$work/$name.err" ]; then
+      echo "$name error output:"; cat "$work/$name.err"
+    fi
+  done
+}
+
+# Scenarios that share a prefix but nothing else. Each runs in a subshell:
+# its variables, its processes and its exit stay its own, and an EXIT trap
+# there runs its tear-down also when a `require` stops it. Inside, $work is
+# the scenario's own folder. It prints a header, its checks and its own
+# counts; the suite's counts grow by them, and `failed_scenarios` names
+# those with a failure.
+failed_scenarios=()
+scenario() { # name, function, tear-down function
+  local name=$1 body=$2 teardown=$3 counts=$work/$1.counts p f
+  echo "=== $name"
+  mkdir -p "$work/$name"
+  (
+    work=$work/$name
+    passes=0 failures=0
+    trap '"$teardown"; echo "$passes $failures" >"$counts"' EXIT
+    "$body"
+  )
+  # No counts: the subshell died before its trap; that is a failure.
+  read -r p f <"$counts" 2>/dev/null || { p=0 f=1; echo "FAIL: $name ended without its counts"; }
+  [ "$f" -eq 0 ] || failed_scenarios+=("$name")
+  echo "=== $name: $p passed, $f failed"
+  passes=$((passes + p)) failures=$((failures + f))
+}
