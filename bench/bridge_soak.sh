@@ -59,7 +59,7 @@ else
   win64=${STAVA_BENCH_WIN64_BUILD:-$bench_root/build/bench-win64}
   bench_build "$build" stava-standin
   cmake -S "$bench_root" -B "$win64" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTAVA_TESTS=OFF \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw.cmake -DSTAVA_MINGW_PROCESSOR=x86_64 >/dev/null
   cmake --build "$win64" -j2 --target StavaAutomationBridge >/dev/null
   bridge=$win64/bridge/StavaAutomationBridge.exe standin=$build/standin/stava-standin
 fi

@@ -33,7 +33,7 @@ jobs=$(nproc)
 # The same options as scripts/test.sh, so that the two share the build trees.
 quiet cmake -S . -B build/native -G Ninja -DSTAVA_SANITIZE=ON
 quiet cmake --build build/native -j "$jobs" --target stava-standin
-quiet cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+quiet cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw.cmake -DSTAVA_MINGW_PROCESSOR=i686 \
   -DSTAVA_STANDIN="$root/build/native/standin/stava-standin"
 quiet cmake --build build/win32 -j "$jobs" --target StavaAutomationBridge
 bridge=$root/build/win32/bridge/StavaAutomationBridge.exe

@@ -18,7 +18,7 @@ jobs=$(nproc)
 release_build() { # architecture, extra targets...
   local arch=$1 dir=build/release/$1
   shift
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw.cmake -DSTAVA_MINGW_PROCESSOR="$arch" \
     -DCMAKE_BUILD_TYPE=Release -DSTAVA_TESTS=OFF >/dev/null
   cmake --build "$dir" -j "$jobs" --target shipped_programs "$@" >&2
   bash tests/release/programs_test.sh --stripped "$arch-w64-mingw32-objdump" \

@@ -18,9 +18,9 @@ build() { # dir, extra cmake args...
 }
 build build/native -DSTAVA_SANITIZE=ON
 # The Windows end-to-end tests drive the native application stand-in.
-build build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+build build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw.cmake -DSTAVA_MINGW_PROCESSOR=x86_64 \
   -DSTAVA_STANDIN="$root/build/native/standin/stava-standin"
-build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw.cmake -DSTAVA_MINGW_PROCESSOR=i686 \
   -DSTAVA_STANDIN="$root/build/native/standin/stava-standin"
 
 status=0
