@@ -57,8 +57,7 @@ else
   build=${STAVA_BENCH_BUILD:-$bench_root/build/bench}
   win64=${STAVA_BENCH_WIN64_BUILD:-$bench_root/build/bench-win64}
   bench_build "$build" stava-standin
-  cmake -S "$bench_root" -B "$win64" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTAVA_TESTS=OFF \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+  cmake -S "$bench_root" --preset bench-win64 -B "$win64" >/dev/null
   cmake --build "$win64" -j2 --target StavaAutomationBridge >/dev/null
   bridge=$win64/bridge/StavaAutomationBridge.exe standin=$build/standin/stava-standin
 fi

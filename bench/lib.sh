@@ -7,11 +7,10 @@ bench_work=$(mktemp -d /tmp/stava-bench.XXXXXX)
 bench_standin_pid=
 
 # Configures DIR as a Release build of the benchmarks without tests or
-# sanitizers, and builds the given targets in it.
+# sanitizers (the preset bench, in DIR), and builds the given targets in it.
 bench_build() { # dir, target...
   local dir=$1; shift
-  cmake -S "$bench_root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTAVA_TESTS=OFF \
-    -DSTAVA_BENCH=ON >/dev/null
+  cmake -S "$bench_root" --preset bench -B "$dir" >/dev/null
   cmake --build "$dir" -j2 --target "$@" >/dev/null
 }
 

@@ -9,3 +9,4 @@ add_library(bridge_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/RegScript.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ServerSwitch.cpp)
 target_include_directories(bridge_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(bridge_core PRIVATE stava_build_options)

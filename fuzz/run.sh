@@ -20,9 +20,8 @@ for h in "${HARNESSES[@]}"; do
     targets+=("${h}_fuzz")
 done
 
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DSTAVA_FUZZ=ON -DSTAVA_TESTS=OFF >/dev/null || exit 1
+# The preset fuzz (clang, STAVA_FUZZ), in $BUILD.
+cmake -S "$ROOT" --preset fuzz -B "$BUILD" >/dev/null || exit 1
 cmake --build "$BUILD" -j2 --target "${targets[@]}" || exit 1
 
 # Every leak counts; UBSan stops at the first report (compiled in as well).

@@ -54,7 +54,7 @@ void quarantinePut(char* block) {
 
 char* CORBA_string_alloc(CORBA_ULong n) {
     if (n == std::numeric_limits<CORBA_ULong>::max() ||
-        n > std::numeric_limits<std::size_t>::max() - headerSize - 1)
+        std::size_t(n) > std::numeric_limits<std::size_t>::max() - headerSize - 1)
         OBThrowNoMemory();
     char* block;
     try {
@@ -205,7 +205,7 @@ namespace {
 
 // Raw storage for n usable octets plus room to align their start to 8.
 CORBA_Octet* allocRaw(CORBA_ULong n) {
-    if (n > std::numeric_limits<std::size_t>::max() - 7)
+    if (std::size_t(n) > std::numeric_limits<std::size_t>::max() - 7)
         OBThrowNoMemory();
     try {
         return new CORBA_Octet[std::size_t(n) + 7];

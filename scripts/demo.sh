@@ -30,12 +30,11 @@ echo "done"
 
 heading "Building the application stand-in (build/native) and the bridge (build/win32); minutes the first time"
 jobs=$(nproc)
-# The same options as scripts/test.sh, so that the two share the build trees.
-quiet cmake -S . -B build/native -G Ninja -DSTAVA_SANITIZE=ON
-quiet cmake --build build/native -j "$jobs" --target stava-standin
-quiet cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-  -DSTAVA_STANDIN="$root/build/native/standin/stava-standin"
-quiet cmake --build build/win32 -j "$jobs" --target StavaAutomationBridge
+# The same presets as scripts/test.sh, so that the two share the build trees.
+quiet cmake --preset native
+quiet cmake --build --preset native -j "$jobs" --target stava-standin
+quiet cmake --preset win32
+quiet cmake --build --preset win32 -j "$jobs" --target StavaAutomationBridge
 bridge=$root/build/win32/bridge/StavaAutomationBridge.exe
 echo "build/native/standin/stava-standin"
 echo "build/win32/bridge/StavaAutomationBridge.exe (i686)"

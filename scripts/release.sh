@@ -14,19 +14,19 @@ version=$(sed -n 's/^ *FILEVERSION *\([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-
 [ -n "$version" ] || { echo "no FILEVERSION in bridge/StavaAutomationBridge.rc" >&2; exit 1; }
 jobs=$(nproc)
 
-# A release build of one architecture; prints the folder of its shipped programs.
-release_build() { # architecture, extra targets...
+# A release build of one architecture (preset release-<architecture>, in
+# build/release/<architecture>, with the installer for i686); prints the
+# folder of its shipped programs.
+release_build() { # architecture
   local arch=$1 dir=build/release/$1
-  shift
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DSTAVA_TESTS=OFF >/dev/null
-  cmake --build "$dir" -j "$jobs" --target shipped_programs "$@" >&2
+  cmake --preset "release-$arch" >/dev/null
+  cmake --build --preset "release-$arch" -j "$jobs" >&2
   bash tests/release/programs_test.sh --stripped "$arch-w64-mingw32-objdump" \
     "$arch-w64-mingw32-windres" "$version" \
     "$dir/installer/programs/StavaAutomationBridge.exe" "$dir/installer/programs/Kickoff.exe" >&2
   echo "$dir/installer/programs"
 }
-programs32=$(release_build i686 installer)
+programs32=$(release_build i686)
 programs64=$(release_build x86_64)
 setup=build/release/i686/installer/StavaAutomationBridge-$version-setup.exe
 

@@ -11,22 +11,19 @@ cd "$root"
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
-build() { # dir, extra cmake args...
-  local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+# The presets in CMakePresets.json: build/native, build/win64, build/win32.
+build() { # preset
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j "$jobs"
 }
-build build/native -DSTAVA_SANITIZE=ON
+build native
 # The Windows end-to-end tests drive the native application stand-in.
-build build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-  -DSTAVA_STANDIN="$root/build/native/standin/stava-standin"
-build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-  -DSTAVA_STANDIN="$root/build/native/standin/stava-standin"
+build win64
+build win32
 
 status=0
 echo "== native tests"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build/native --output-on-failure -j "$jobs" || status=1
+ctest --preset native -j "$jobs" || status=1
 
 echo "== fuzzers, ${FUZZ_SECONDS:-45} s each"
 FUZZ_SECONDS=${FUZZ_SECONDS:-45} bash fuzz/run.sh || status=1
@@ -39,13 +36,12 @@ bash bench/soak.sh 1000000 --reactive || status=1
 
 # Every Windows test of a build in one lane (scripts/wine-lane.sh): the
 # unit-test programs in a prefix of the lane, the script tests in prefixes
-# of their own.
-wine_lane_tests() { # lane, build dir
+# of their own. The lane's test preset names the lane and its build.
+wine_lane_tests() { # lane, its build dir (for the heading)
   local prefix rc=0
   echo "== Windows tests under Wine, lane $1 ($2)"
   prefix=$(STAVA_WINE_LANE=$1 bash scripts/wine-prefix.sh) || { echo "no Wine prefix"; return 1; }
-  STAVA_WINE_LANE=$1 WINEPREFIX=$prefix WINEDEBUG=-all \
-    ctest --test-dir "$2" --output-on-failure || rc=1
+  WINEPREFIX=$prefix ctest --preset "$1" || rc=1
   WINEPREFIX=$prefix /usr/lib/wine/wineserver -k || true
   rm -rf "$(dirname "$prefix")"
   return $rc

@@ -21,8 +21,7 @@ tests=(basic_test cdr_test sequence_test except_test ior_test typecode_test any_
        bridge_core_test launcher_test construction_test)
 
 command -v valgrind >/dev/null || { echo "valgrind (Debian package valgrind) is missing" >&2; exit 1; }
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTAVA_TESTS=ON \
-  -DSTAVA_SANITIZE=OFF >/dev/null
+cmake -S "$root" --preset valgrind -B "$build" >/dev/null
 cmake --build "$build" -j2 --target "${tests[@]}" >/dev/null
 
 logs=$(mktemp -d /tmp/stava-valgrind.XXXXXX)
