@@ -157,8 +157,8 @@ void OBCount(CORBA_Object* obj, CORBA_ULong& count);
 void OBWrite(CORBA_Object* obj, CORBA_Octet*& cursor);
 void OBRead(CORBA_Object_var& obj, OBInCursor& in, bool swap);
 
-// What references need of the binding above them: the ORB's initialisation
-// registers it (OBSetBinder) for the rest of the process.
+// What references need of the binding above them. Every ORB made registers
+// the one binder (OBSetBinder), which stays for the rest of the process.
 class OBBinder {
 public:
     // The ORB that new references belong to, or nil when there is none.
