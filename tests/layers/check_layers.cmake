@@ -2,9 +2,9 @@
 # first header of the layer above must fail, for want of that header.
 set(failures 0)
 foreach(probe ${PROBES})
-  string(REPLACE ":" ";" parts ${probe})
-  list(GET parts 0 layer)
-  list(GET parts 1 upper_header)
+  string(REPLACE ":" ";" fields ${probe})
+  list(GET fields 0 layer)
+  list(GET fields 1 upper_header)
   execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target ${layer}_own_probe
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(NOT rc EQUAL 0)
