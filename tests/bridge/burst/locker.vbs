@@ -1,0 +1,32 @@
+' The second of two scripts run one after the other: takes the
+' application's lock, works for 3 s, makes one call, addNode(9, ROUND), and
+' unlocks; each step is printed with its error.
+' Usage: locker.vbs ROUND
+On Error Resume Next
+round = CLng(WScript.Arguments(0))
+
+' Under Wine an activation that reaches a bridge which has just revoked its
+' class object can fail with CO_E_SERVER_STOPPING (&H80080008), where Windows
+' starts a new bridge for it; that failure, and only that, is tried again.
+For attempt = 1 To 5
+  Err.Clear
+  Set m = CreateObject("StavaAutomationBridge.Model")
+  If Err.Number <> &H80080008 Then Exit For
+  WScript.Echo "retried 80080008"
+Next
+WScript.Echo "CreateObject err=" & Hex(Err.Number)
+Err.Clear
+m.lock
+WScript.Echo "lock err=" & Hex(Err.Number)
+Err.Clear
+' There is no WScript.Sleep here, so the wait polls.
+started = Timer
+Do While Abs(Timer - started) < 3
+Loop
+n = m.addNode(9, round)
+WScript.Echo "addNode=" & n & " err=" & Hex(Err.Number)
+Err.Clear
+m.unlock
+WScript.Echo "unlock err=" & Hex(Err.Number)
+Set m = Nothing
+WScript.Echo "DONE"
