@@ -1,9 +1,10 @@
 ' The second of two scripts run one after the other: takes the
-' application's lock, works for 3 s, makes one call, addNode(9, ROUND), and
+' application's lock, works for 3 s, makes one call, addNode(9, PASS), and
 ' unlocks; each step is printed with its error.
-' Usage: locker.vbs ROUND
+' Usage: locker.vbs PASS
 On Error Resume Next
-round = CLng(WScript.Arguments(0))
+' Not "round": that is VBScript's Round function.
+pass = CLng(WScript.Arguments(0))
 
 ' Under Wine an activation that reaches a bridge which has just revoked its
 ' class object can fail with CO_E_SERVER_STOPPING (&H80080008), where Windows
@@ -23,7 +24,7 @@ Err.Clear
 started = Timer
 Do While Abs(Timer - started) < 3
 Loop
-n = m.addNode(9, round)
+n = m.addNode(9, pass)
 WScript.Echo "addNode=" & n & " err=" & Hex(Err.Number)
 Err.Clear
 m.unlock
