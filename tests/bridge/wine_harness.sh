@@ -152,8 +152,8 @@ log_is() { # expected lines; the file ends each with CR LF
   same "$(printf '%s\r\n' "$@")" "$(cat "$log" 2>/dev/null)"
 }
 stv_line() { echo "stv is '$(cat "$ref")'"; }
-# The lines that a bridge writes into its log (README, "The bridge's log"); a
-# description may go on over lines of its own.
+# The lines that a bridge writes into its log, as its documentation lists
+# them ("The bridge's log"); a description may go on over lines of its own.
 log_forms="^(bridge startup|bridge shutdown|stv is '.*'|ref-file '.*' (not opened|holds no reference|\
 read as (UTF-8 with byte-order mark|UTF-16LE|UTF-16BE))|reference longer than 999 characters ignored|\
 (reference not converted|ORB not initialised|unlock failed|[A-Za-z]+ failed): .+|\
