@@ -33,13 +33,13 @@ constexpr std::size_t kReferenceCapacity = 1000;
 // and nothing else would ever end it.
 constexpr UINT kIdlePeriodMs = 5000;
 
-// After the message loop the apartment goes on dispatching until nothing has
-// come for this long. COM's RPC threads may still be sending the reply to
-// the call that released the last object, and tearing the apartment down
-// under that reply can leave the process waiting for ever on the call's
-// completion (seen under Wine); and a client that got the class object just
-// before its revocation gets its CO_E_SERVER_STOPPING instead of a call that
-// no one dispatches.
+// After the message loop and the final unlock the apartment goes on
+// dispatching until nothing has come for this long. COM's RPC threads may
+// still be sending the reply to the call that released the last object, and
+// tearing the apartment down under that reply can leave the process waiting
+// for ever on the call's completion (seen under Wine); and a client that got
+// the class object just before its revocation gets its CO_E_SERVER_STOPPING
+// instead of a call that no one dispatches.
 constexpr DWORD kReplyGraceMs = 1000;
 // The most that the above may take, however busy the apartment stays.
 constexpr DWORD kDrainLimitMs = 5000;
@@ -68,12 +68,19 @@ public:
     LogSession& operator=(const LogSession&) = delete;
 };
 
-// Handles a registration switch; returns the exit code.
+// Performs a registration switch; returns the exit code.
 HRESULT RunServerSwitch(ServerSwitch request) {
     const bool registering = request == ServerSwitch::Register;
     // The application identity's result is not examined, as with the class's.
     UpdateRegistryFromResource(IDR_STAVAAUTOMATIONBRIDGE, registering);
     return registering ? RegisterServer() : UnregisterServer();
+}
+
+// Truncates the log at `paths` and writes its first line.
+void OpenLog(const BridgePaths& paths) {
+    Log& log = BridgeLog();
+    if (log.open(paths.logFile))
+        log.line("bridge startup", false);
 }
 
 // Starts the ORB; on failure returns null and leaves the reason in `failure`.
@@ -94,8 +101,13 @@ std::unique_ptr<BridgeController> ConnectFromReference(ReferenceFile& file,
                                                        std::int32_t callTimeout) {
     Log& log = BridgeLog();
     char reference[kReferenceCapacity];
-    const WordRead read = file.readFirstWord(reference, sizeof reference);
+    TextEncoding encoding = TextEncoding::Plain;
+    const WordRead read = file.readFirstWord(reference, sizeof reference, encoding);
     log.line(std::string("stv is '") + reference + "'");
+    // A byte-order mark does not show in the line above.
+    if (encoding != TextEncoding::Plain)
+        log.line(std::string("ref-file '") + paths.referenceFile + "' read as " +
+                 TextEncodingName(encoding));
     if (read == WordRead::TooLong) {
         log.line("reference longer than 999 characters ignored");
         return nullptr;
@@ -164,22 +176,6 @@ void DrainApartment() {
     }
 }
 
-// Serves COM requests until the module posts the quit message. An instance
-// that COM started also ends by itself once it has been idle.
-void ServeUntilQuit(bool startedByCom) {
-    ClassObjectRegistration registration;
-    {
-        std::optional<IdleEnd> idleEnd;
-        if (startedByCom)
-            idleEnd.emplace();
-        MSG message;
-        while (GetMessageA(&message, nullptr, 0, 0) > 0)
-            DispatchMessageA(&message);
-    }
-    registration.revoke();
-    DrainApartment();
-}
-
 // The final unlock; a failure is logged and shutdown goes on.
 void UnlockController(BridgeController& controller) {
     try {
@@ -191,6 +187,42 @@ void UnlockController(BridgeController& controller) {
     }
 }
 
+// Serves COM requests until the module posts the quit message. An instance
+// that COM started also ends by itself once it has been idle. The final
+// unlock of `controller` (if any) follows the revocation at once: a script
+// that starts now gets a new bridge, whose lock must reach the application
+// after this unlock, not before it.
+void ServeUntilQuit(bool startedByCom, BridgeController* controller) {
+    ClassObjectRegistration registration;
+    {
+        std::optional<IdleEnd> idleEnd;
+        if (startedByCom)
+            idleEnd.emplace();
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0)
+            DispatchMessageA(&message);
+    }
+    registration.revoke();
+    if (controller != nullptr)
+        UnlockController(*controller);
+    DrainApartment();
+}
+
+// A registration run (the installer, the uninstaller, an administrator):
+// registers or unregisters and rewrites the log, but never reads the
+// reference file or talks to the application, whose script may hold its
+// lock just now, and which may hang. Returns the registration's result.
+HRESULT RunRegistration(ServerSwitch request, ComApartment& com) {
+    const HRESULT result = RunServerSwitch(request);
+    BridgePaths paths;
+    ReadBridgePaths(paths);
+    OpenLog(paths);
+    BridgeLog().line("bridge shutdown");
+    com.leave();
+    BridgeLog().close();
+    return result;
+}
+
 int RunBridge(HINSTANCE instance) {
     const char* commandLine = GetCommandLineA();
     PublishedController controller;
@@ -199,13 +231,9 @@ int RunBridge(HINSTANCE instance) {
     ComApartment com;
     TheModule().init(instance, GetCurrentThreadId());
 
-    bool run = true;
-    HRESULT exitCode = S_OK;
     const ServerSwitch request = ScanServerSwitch(commandLine, WinCompareNoCase);
-    if (request != ServerSwitch::None) {
-        exitCode = RunServerSwitch(request);
-        run = false;
-    }
+    if (request != ServerSwitch::None)
+        return static_cast<int>(RunRegistration(request, com));
 
     std::string orbFailure;
     std::unique_ptr<ControllerConnector> connector = StartConnector(orbFailure);
@@ -214,9 +242,8 @@ int RunBridge(HINSTANCE instance) {
     ReadBridgePaths(paths);
     const std::int32_t callTimeout = ReadCallTimeout();
 
+    OpenLog(paths);
     Log& log = BridgeLog();
-    if (log.open(paths.logFile))
-        log.line("bridge startup", false);
     if (!orbFailure.empty())
         log.line("ORB not initialised: " + orbFailure);
 
@@ -225,17 +252,14 @@ int RunBridge(HINSTANCE instance) {
     else
         log.line(std::string("ref-file '") + paths.referenceFile + "' not opened");
 
-    if (run)
-        ServeUntilQuit(StartedByCom(commandLine, WinCompareNoCase));
+    ServeUntilQuit(StartedByCom(commandLine, WinCompareNoCase), controller.get());
 
-    if (controller.get() != nullptr)
-        UnlockController(*controller.get());
     connector.reset();
     log.line("bridge shutdown");
     com.leave();
     referenceFile.close();
     log.close();
-    return static_cast<int>(exitCode);
+    return 0;
 }
 
 }  // namespace

@@ -87,12 +87,16 @@ public:
                                               std::int32_t callTimeout) override {
         StavaController* stub = guarded([&] {
             CORBA_Object_var obj(orb_->string_to_object(reference));
+            if (CORBA_is_nil(obj.in()))
+                return static_cast<StavaController*>(nullptr);
+            // Set before narrowing: the narrow's _is_a (sent when the
+            // reference names another type) is bounded like every call, and
+            // the narrowed stub copies the time-out for its own requests.
+            obj->timeout = callTimeout < 0 ? -1 : callTimeout;
             return StavaController::_narrow(obj.in());
         });
         if (!stub)
             return nullptr;
-        // Every request of the stub carries its reference's time-out.
-        stub->timeout = callTimeout < 0 ? -1 : callTimeout;
         return std::make_unique<OrbController>(stub);
     }
 

@@ -1,7 +1,8 @@
 // stava-faultpeer: a StavaController peer that misbehaves on purpose, for the
 // bridge's fault tests. It listens on 127.0.0.1 at a free port, writes a
 // stringified reference with one IIOP 1.0 profile (object key
-// "StavaController", type "IDL:StavaController:1.0") to the --ref file, and
+// "StavaController", type "IDL:StavaController:1.0" or the --type-id) to the
+// --ref file, and
 // serves one connection at a time, answering every request by its mode:
 //
 //   silent   reads requests and never answers
@@ -11,7 +12,7 @@
 //   close    closes the connection on the first request
 //
 // usage: stava-faultpeer --mode MODE --ref FILE [--result N] [--pause-ms N]
-//                        [--big-endian] [--max-seconds N]
+//                        [--big-endian] [--max-seconds N] [--type-id ID]
 //
 // Events go to standard output, one line each, flushed at once, so that a test
 // can wait for them: "listening PORT", "accepted", "request ID OPERATION",
@@ -43,11 +44,12 @@ struct Options {
     unsigned pauseMs = 20;
     bool bigEndian = false;
     unsigned maxSeconds = 300;
+    std::string typeId = "IDL:StavaController:1.0";
 };
 
 const char Usage[] =
     "usage: stava-faultpeer --mode silent|garbage|trickle|close --ref FILE [--result N]\n"
-    "                       [--pause-ms N] [--big-endian] [--max-seconds N]\n";
+    "                       [--pause-ms N] [--big-endian] [--max-seconds N] [--type-id ID]\n";
 
 unsigned parseCount(const std::string& text, unsigned long max) {
     char* end = nullptr;
@@ -90,6 +92,8 @@ Options parseOptions(int argc, char** argv) {
             o.pauseMs = parseCount(value, 10000);
         else if (option == "--max-seconds")
             o.maxSeconds = parseCount(value, 86400);
+        else if (option == "--type-id")
+            o.typeId = value;
         else
             throw std::invalid_argument("unknown option: " + option);
     }
@@ -116,10 +120,10 @@ void writeAtomically(const std::string& path, const std::string& text) {
         throw std::runtime_error("cannot rename " + temporary + " to " + path);
 }
 
-std::string referenceText(CORBA_UShort port) {
+std::string referenceText(CORBA_UShort port, const std::string& typeId) {
     const char key[] = "StavaController";
     IOP_IOR ior = loopbackIor(port, Bytes(key, key + sizeof key - 1));
-    ior.type_id = "IDL:StavaController:1.0";
+    ior.type_id = typeId.c_str();
     CORBA_String_var text(OBIORToString(ior));
     return text.in();
 }
@@ -254,7 +258,7 @@ int serve(const Options& o) {
     // over the port at once after this peer ends, even while the bridge's
     // side of a connection has not closed yet.
     OBSocket listener = openListener(port, true);
-    writeAtomically(o.refFile, referenceText(port) + "\n");
+    writeAtomically(o.refFile, referenceText(port, o.typeId) + "\n");
     event("listening " + std::to_string(port));
     while (readableBefore(listener.get(), deadline)) {
         OBSocket connection(OBSocketAccept(listener.get()));

@@ -1,7 +1,8 @@
 // The bridge's controller with a call time-out, against a scripted GIOP
 // peer: a reply that does not come ends the call with NO_RESPONSE as the
-// script sees it, and a reply that comes after its caller gave up never
-// reaches a later call, whether it arrives whole or split by the time-out.
+// script sees it (the start-up's narrow included), and a reply that comes
+// after its caller gave up never reaches a later call, whether it arrives
+// whole or split by the time-out.
 #include "../ScriptedPeer.h"
 #include "ControllerFactory.h"
 #include "StavaController.h"
@@ -9,16 +10,19 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
 const Bytes Key{'S', 't', 'a', 'v', 'a'};
 const std::int32_t NoResponseResult = static_cast<std::int32_t>(0x8004220E);  // NO_RESPONSE, completed maybe
 
-// A reference to the peer as the reference file would hold it.
-std::string referenceTo(const ScriptedPeer& peer) {
+// A reference to the peer as the reference file would hold it, naming
+// `typeId` as the object's type.
+std::string referenceTo(const ScriptedPeer& peer, const char* typeId = StavaController::RepositoryId) {
     IOP_IOR ior = loopbackIor(peer.port(), Key);
-    ior.type_id = StavaController::RepositoryId;
+    ior.type_id = typeId;
     CORBA_String_var text(OBIORToString(ior));
     return text.in();
 }
@@ -28,8 +32,9 @@ std::string referenceTo(const ScriptedPeer& peer) {
 class ControllerTimeout : public ::testing::Test {
 protected:
     // A controller to the peer, made the way the bridge makes it.
-    std::unique_ptr<BridgeController> connect(const ScriptedPeer& peer, std::int32_t callTimeout) {
-        return connector_->connect(referenceTo(peer).c_str(), callTimeout);
+    std::unique_ptr<BridgeController> connect(const ScriptedPeer& peer, std::int32_t callTimeout,
+                                              const char* typeId = StavaController::RepositoryId) {
+        return connector_->connect(referenceTo(peer, typeId).c_str(), callTimeout);
     }
 
 private:
@@ -62,6 +67,27 @@ TEST_F(ControllerTimeout, SilentPeerEndsEveryCallWithNoResponse) {
     EXPECT_NE(std::string::npos, description.find("NO_RESPONSE")) << description;
     // The connection stays: the second request goes out on it as well.
     EXPECT_EQ(NoResponseResult, failureOf([&] { c->lock(); }));
+    peer.go.raise();
+    EXPECT_EQ("", peer.finish());
+}
+
+// A reference of another type makes the narrow ask the peer (_is_a): with a
+// call time-out, a peer that never answers must not hold the start-up. The
+// peer gives up after 5 s and closes, which an unbounded narrow would see as
+// COMM_FAILURE instead.
+TEST_F(ControllerTimeout, SilentPeerEndsTheNarrowWithNoResponse) {
+    ScriptedPeer peer([](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        const PeerRequest isA = s.readRequest();
+        if (isA.op != "_is_a")
+            throw std::runtime_error("expected _is_a, got " + isA.op);
+        p.go.wait();
+    });
+    std::string description;
+    EXPECT_EQ(NoResponseResult,
+              failureOf([&] { connect(peer, 200, "IDL:omg.org/CORBA/Object:1.0"); }, &description))
+        << description;
+    EXPECT_NE(std::string::npos, description.find("NO_RESPONSE")) << description;
     peer.go.raise();
     EXPECT_EQ("", peer.finish());
 }

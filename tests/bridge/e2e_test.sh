@@ -4,7 +4,8 @@
 # and the native application stand-in on loopback, whose call log shows what
 # arrived. Covers all fifteen methods with edge values against an IIOP 1.2
 # and an IIOP 1.0 reference, two clients of one server, an error raised by
-# the application, a stopped application, and its restart on the same port.
+# the application, a stopped application, its restart on the same port, and
+# a reference file that PowerShell 5 wrote (UTF-16 with a byte-order mark).
 # Usage: e2e_test.sh BRIDGE.exe STAVA-STANDIN
 set -uo pipefail
 exe=$1
@@ -148,9 +149,9 @@ check "reference has an IIOP 1.2 profile on loopback" test "$giop $host" == "1.2
 w "$exe" /RegServer; rc=$?
 check "RegServer exits with 0" test "$rc" -eq 0
 check "RegServer writes the class's local server key" has_key "HKCR\\CLSID\\$clsid\\LocalServer32"
-check "RegServer's log" log_is "bridge startup" "$(stv_line)" "bridge shutdown"
-# Even a registration run reads the reference and unlocks at its end.
-check "RegServer unlocks the application once" calls_are unlock
+check "RegServer's log" log_is "bridge startup" "bridge shutdown"
+# A registration run never reads the reference or calls the application.
+check "RegServer sends nothing to the application" calls_are
 run_methods "IIOP 1.2"
 
 # --- Two clients, a stopped application and its restart ---------------------
@@ -207,12 +208,28 @@ read -r giop host port <<<"$(profile)"
 check "reference has an IIOP 1.0 profile on loopback" test "$giop $host" == "1.0 127.0.0.1"
 run_methods "IIOP 1.0"
 
-# Unregistration (its keys are covered by server_test.sh) still reads the
-# reference and unlocks at its end.
+# --- A reference file that PowerShell 5 wrote: UTF-16LE with its mark --------
+ref16=$work/stv16.ref
+{ printf '\xff\xfe'; printf '%s\r\n' "$(cat "$ref")" | iconv -f ASCII -t UTF-16LE; } >"$ref16"
+reg add "$bridge_key" /v refFile /d "$(winpath "$ref16")" /f >/dev/null
+mark_calls
+out=$(client reach.vbs)
+check "UTF-16 reference: the calls work" \
+  same "$(printf '%s\n' 'CreateObject= err=0' 'addNode=4 err=0' 'lock= err=0' DONE)" "$out"
+check "UTF-16 reference: server ends after the client" prefix_idle
+check "UTF-16 reference: the application received the calls and the final unlock" \
+  calls_are 'addNode 7 -7 -> 4' lock unlock
+check "UTF-16 reference: the log shows the reference and its encoding" \
+  log_is "bridge startup" "$(stv_line)" "ref-file '$(winpath "$ref16")' read as UTF-16LE" "bridge shutdown"
+reg add "$bridge_key" /v refFile /d "$(winpath "$ref")" /f >/dev/null
+
+# Unregistration (its keys are covered by server_test.sh) sends nothing to
+# the application either.
+mark_calls
 w "$exe" /UnregServer; rc=$?
 check "UnregServer exits with 0" test "$rc" -eq 0
 check "UnregServer removes the class key" lacks_key "HKCR\\CLSID\\$clsid"
-check "UnregServer unlocks the application once" calls_are unlock
+check "UnregServer sends nothing to the application" calls_are
 stop_standin
 show_errors standin
 

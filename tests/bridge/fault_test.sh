@@ -2,15 +2,16 @@
 # Fault tests of the whole chain under Wine: VBScript clients run by cscript,
 # the bridge as a local COM server in a prefix of its own, our ORB, and on
 # loopback either the native application stand-in or the native fault peer.
-# Covers the application killed during a call and restarted on the same
-# port, the application moved to another port, a peer that never answers
-# (with and without the registry value callTimeout), one that answers
-# garbage, one that closes at once, one that trickles its replies octet by
-# octet, a reply that arrives after its call timed out, and the application
-# closing a connection that a pausing script has left idle (through the
-# bridge, and through our ORB in both concurrency models). Every case checks
-# that the script gets a readable error or the right result, that nothing
-# hangs, and that the bridge keeps serving.
+# Covers registration runs beside an application that never answers, the
+# start-up's narrow against one (with callTimeout), the application killed
+# during a call and restarted on the same port, the application moved to
+# another port, a peer that never answers (with and without the registry value
+# callTimeout), one that answers garbage, one that closes at once, one that
+# trickles its replies octet by octet, a reply that arrives after its call
+# timed out, and the application closing a connection that a pausing script
+# has left idle (through the bridge, and through our ORB in both concurrency
+# models). Every case checks that the script gets a readable error or the
+# right result, that nothing hangs, and that the bridge keeps serving.
 # Each case is a scenario of its own (wine_harness.sh, `scenario`): its
 # registry settings, its stand-in or peer, its files, its counts; one that
 # fails does not keep the others from running.
@@ -163,6 +164,51 @@ teardown() {
   timeout_none
   prefix_idle >/dev/null 2>&1 || { show_bridges; "$wineserver" -k >/dev/null 2>&1; }
   show_errors standin peer pauseclient
+}
+
+# --- Registration runs beside an application that never answers --------------
+# The installer waits for /RegServer, and a script may hold the application's
+# lock meanwhile: a registration run never reads the reference or connects.
+registration_runs() {
+  setup
+  require "silent peer starts" start_peer silent events-registration.txt
+  local switch started took rc
+  for switch in /RegServer /UnregServer; do
+    started=$(now_ms)
+    timeout 30 "$wine" "$exe" "$switch" </dev/null; rc=$?
+    took=$(($(now_ms) - started))
+    echo "$switch took $took ms"
+    check "$switch beside a silent application exits with 0" test "$rc" -eq 0
+    check "$switch ends within 15 s" test "$took" -le 15000
+    check "$switch rewrites the log with its two lines only" log_is "bridge startup" "bridge shutdown"
+  done
+  check "the silent application received no connection" same "listening $(ref_port)" "$(cat "$events")"
+}
+
+# --- The start-up's narrow against an application that never answers ---------
+# A reference of another type than StavaController makes the bridge ask the
+# application (_is_a) at its start; callTimeout bounds that wait too, so
+# that COM gets its object and the script hears that nothing is connected.
+silent_peer_at_narrow() {
+  setup
+  timeout_dword 2000
+  require "silent peer of another type starts" \
+    start_peer silent events-narrow.txt --type-id IDL:omg.org/CORBA/Object:1.0
+  local stv started took out
+  stv=$(stv_line)
+  started=$(now_ms)
+  out=$(timeout 40 "$wine" cscript //nologo "$(script valid.vbs)" 2>/dev/null | tr -d '\r')
+  took=$(($(now_ms) - started))
+  echo "the client took $took ms"
+  check "narrow timed out: the script gets its object and isValid 0" \
+    same "$(printf '%s\n' 'CreateObject err=0' 'isValid=0 err=0' DONE)" "$out"
+  check "narrow timed out: within 20 s" test "$took" -le 20000
+  check "narrow timed out: the _is_a went out" requests_are _is_a
+  check "narrow timed out: server ends after the client" prefix_idle
+  check "narrow timed out: the log says why" \
+    same "$(printf '%s\n' "bridge startup" "$stv" "reference not converted: System exception \`NO_RESPONSE'")" \
+         "$(tr -d '\r' <"$log" | head -n 3)"
+  check "narrow timed out: the log ends with the shutdown" same "bridge shutdown" "$(tr -d '\r' <"$log" | tail -n 1)"
 }
 
 # --- The application killed during a call, restarted on the same port --------
@@ -427,9 +473,11 @@ idle_connection_closed_orb() {
   done
 }
 
+scenario registration registration_runs teardown
 w "$exe" /RegServer; rc=$?
 require "RegServer exits with 0" test "$rc" -eq 0
 
+scenario narrow silent_peer_at_narrow teardown
 scenario killed killed_during_call teardown
 scenario moved moved_to_another_port teardown
 scenario silent silent_peer_without_time_out teardown

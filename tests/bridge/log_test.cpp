@@ -1,4 +1,5 @@
-// The bridge's log: buffered lines, flushes, and a log that did not open.
+// The bridge's log: buffered lines, flushes, whole lines at the end of a
+// log that other processes write too, and a log that did not open.
 #include "Log.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +57,40 @@ TEST_F(LogTest, BufferHolds512Bytes) {
     log.line(std::string(400, 'y'), false);
     // The second line overflowed the buffer, so some text reached the file.
     EXPECT_FALSE(Contents(path).empty());
+}
+
+// A line that does not fit goes out whole: the pending lines in one write,
+// the long line in one of its own; no write ends inside a line.
+TEST_F(LogTest, OverflowWritesWholeLines) {
+    Log log;
+    ASSERT_TRUE(log.open(path.c_str()));
+    log.line(std::string(400, 'x'), false);
+    log.line(std::string(400, 'y'), false);
+    EXPECT_EQ(std::string(400, 'x') + kLineEnd, Contents(path));
+    log.line(std::string(600, 'z'), false);
+    EXPECT_EQ(std::string(400, 'x') + kLineEnd + std::string(400, 'y') + kLineEnd +
+                  std::string(600, 'z') + kLineEnd,
+              Contents(path));
+}
+
+// Two bridge processes on one log: the later start truncates it, and every
+// line of either goes to the end of the file as it then is, never past it
+// (a run of NUL octets) or over the other's lines.
+TEST_F(LogTest, LaterStartTruncatesAndLinesAppendAtTheEnd) {
+    const std::string e = kLineEnd;
+    Log first;
+    ASSERT_TRUE(first.open(path.c_str()));
+    first.line("bridge startup", false);
+    first.line("stv is '" + std::string(200, 'a') + "'");
+    Log second;
+    ASSERT_TRUE(second.open(path.c_str()));
+    EXPECT_EQ("", Contents(path));
+    second.line("bridge startup", false);
+    second.line("stv is ''");
+    first.line("bridge shutdown");
+    second.line("bridge shutdown");
+    EXPECT_EQ("bridge startup" + e + "stv is ''" + e + "bridge shutdown" + e + "bridge shutdown" + e,
+              Contents(path));
 }
 
 TEST_F(LogTest, CloseWritesPendingLines) {

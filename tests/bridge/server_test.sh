@@ -40,7 +40,8 @@ missing_ref="ref-file 'C:\\missing\\stv.ref' not opened"
 # Registration.
 w "$exe" /RegServer; rc=$?
 check "RegServer exits with 0" test "$rc" -eq 0
-check "RegServer still writes the log" log_is "bridge startup" "$missing_ref" "bridge shutdown"
+# A registration run rewrites the log but never reads the reference file.
+check "RegServer still writes the log" log_is "bridge startup" "bridge shutdown"
 check "ProgID" has_shared_value 'HKCR\StavaAutomationBridge.Model.1\CLSID' '' "$clsid"
 check "version-independent ProgID" has_shared_value 'HKCR\StavaAutomationBridge.Model\CurVer' '' 'StavaAutomationBridge.Model.1'
 check "version-independent ProgID has CLSID" has_shared_value 'HKCR\StavaAutomationBridge.Model\CLSID' '' "$clsid"

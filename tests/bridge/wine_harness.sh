@@ -152,6 +152,25 @@ log_is() { # expected lines; the file ends each with CR LF
   same "$(printf '%s\r\n' "$@")" "$(cat "$log" 2>/dev/null)"
 }
 stv_line() { echo "stv is '$(cat "$ref")'"; }
+# The lines that a bridge writes into its log, as its documentation lists
+# them ("The bridge's log"); a description may go on over lines of its own.
+log_forms="^(bridge startup|bridge shutdown|stv is '.*'|ref-file '.*' (not opened|holds no reference|\
+read as (UTF-8 with byte-order mark|UTF-16LE|UTF-16BE))|reference longer than 999 characters ignored|\
+(reference not converted|ORB not initialised|unlock failed|[A-Za-z]+ failed): .+|\
+Reason: .*|Completed: (yes|no|maybe)|Minor code: .*)\$"
+# True when $log holds whole lines only: no NUL octet, each line ended by
+# CR LF and of a documented form. Shows what is not.
+log_lines_whole() {
+  local nuls bare odd
+  nuls=$(tr -cd '\000' <"$log" | wc -c)
+  bare=$(tr -d '\000' <"$log" | grep -av $'\r$')
+  odd=$(tr -d '\000\r' <"$log" | grep -avE "$log_forms")
+  [ "$nuls" -eq 0 ] && [ -z "$bare" ] && [ -z "$odd" ] && return 0
+  printf 'the log holds %s NUL octets\nlines without CR LF:\n%s\nlines of no documented form:\n%s\n' \
+    "$nuls" "${bare:-(none)}" "${odd:-(none)}"
+  cat -A "$log"
+  return 1
+}
 # A description as the clients print it (Report), as the log holds it: the
 # log is a text-mode file, so each LF is written as CR LF.
 logged() { local s=${1//<CR>/$'\r'}; printf '%s' "${s//<LF>/$'\r\n'}"; }
