@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The installer under Wine, in a prefix of its own, in the lane of the i686
 # programs (win32 or, with STAVA_WINE_LANE=wow64, a 64-bit prefix): a silent
-# install with the defaults, an upgrade in place with paths from the command
-# line, the end-to-end VBScript against the installed bridge and the native
+# install with the defaults (its log folder made writable for every user),
+# an upgrade in place with paths from the command line, the end-to-end
+# VBScript against the installed bridge and the native
 # application stand-in, an upgrade while the bridge serves a script, the
 # example script of README-Windows.txt, and silent uninstalls, plainly and
 # by the waiting recipe of README-Windows.txt, after which the registry and
@@ -86,11 +87,23 @@ file_lines_are() { # file, expected lines (each ended by CR LF in the file)
 timed() { # program arguments...
   local start end
   start=$(date +%s%N)
-  timeout 120 "$wine" "$@" </dev/null >/dev/null 2>&1
+  timeout 120 "$wine" "$@" </dev/null >/dev/null 2>"$work/timed.err"
   rc=$?
   end=$(date +%s%N)
   took=$(printf '%d.%02d' $(((end - start) / 1000000000)) $((((end - start) / 10000000) % 100)))
 }
+# What icacls command lines the last `timed` run started, as Wine's process
+# trace shows them (WINEDEBUG=trace+process; backslashes doubled). Wine's
+# icacls changes nothing: what the test can see is the command.
+icacls_runs() { grep 'CreateProcessInternalW app .*icacls\.exe' "$work/timed.err"; }
+users_may_write() { # folder, as the trace writes it
+  icacls_runs | grep -qF "\\\"$1\\\" /grant *S-1-5-32-545:(OI)(CI)M\"" ||
+    { echo "no grant for the Users group on $1 among:"; icacls_runs; return 1; }
+}
+rights_untouched() { # part of a folder's name
+  ! icacls_runs | grep -F "$1"
+}
+default_log_folder='C:\\ProgramData\\StavaAutomationBridge'
 # Runs a VBScript or batch file of the test's own.
 vbs() { timeout 90 "$wine" cscript //nologo "$(winpath "$1")" "${@:2}" 2>/dev/null | tr -d '\r'; }
 batch() { timeout 120 "$wine" cmd /c "$(winpath "$1")" </dev/null >/dev/null 2>&1; }
@@ -135,7 +148,7 @@ registered() {
   value_is 'HKCR\StavaAutomationBridge.Model\CLSID' '' "$clsid" || ok=1
   value_is "HKCR\\CLSID\\$clsid" '' 'Model Class' || ok=1
   value_is "HKCR\\CLSID\\$clsid" AppID "$appid" || ok=1
-  value_is "HKCR\\CLSID\\$clsid\\LocalServer32" '' "$windir\\StavaAutomationBridge.exe" || ok=1
+  value_is "HKCR\\CLSID\\$clsid\\LocalServer32" '' "\"$windir\\StavaAutomationBridge.exe\"" || ok=1
   has_key "HKCR\\CLSID\\$clsid\\Programmable" || { echo "no Programmable"; ok=1; }
   value_is "HKCR\\AppID\\$appid" '' 'StavaAutomationBridge' || ok=1
   value_is 'HKCR\AppID\StavaAutomationBridge.EXE' AppID "$appid" || ok=1
@@ -200,9 +213,11 @@ check "a missing log folder: nothing installed" gone "$dir"
 check "a missing log folder: no settings written" lacks_key "$settings"
 
 # --- A first install, silent, with the defaults ------------------------------
-timed "$setup" /S
+WINEDEBUG=-all,trace+process timed "$setup" /S
 echo "first install: $took s"
 require "silent install exits with 0" test "$rc" -eq 0
+check "every user may write in the log folder that the installer made" \
+  users_may_write "$default_log_folder"
 check "program folder holds the shipped files" installed_files_ok
 check "both programs carry version $version (GetFileVersion)" versions_ok
 check "default refFile" value_is "$settings" refFile 'C:\stv.ref'
@@ -222,9 +237,14 @@ log=$work/log\ dir/bridge.log
 standin_pid=$!
 require "stand-in publishes a reference" wait_for_file "$ref" 30
 # Quoted as a whole, as Wine (and many programs) pass an argument with blanks.
-timed "$setup" /S "/REFFILE=$(winpath "$ref")" "/LOGFILE=$(winpath "$log")"
+WINEDEBUG=-all,trace+process \
+  timed "$setup" /S "/REFFILE=$(winpath "$ref")" "/LOGFILE=$(winpath "$log")"
 echo "upgrade with paths: $took s"
 check "upgrade exits with 0" test "$rc" -eq 0
+check "upgrade: the installer's log folder stays writable for every user" \
+  users_may_write "$default_log_folder"
+check "upgrade: the rights of a log folder of the user's own are left alone" \
+  rights_untouched 'log dir'
 check "upgrade: program folder holds the shipped files" installed_files_ok
 check "refFile from the command line" value_is "$settings" refFile "$(winpath "$ref")"
 check "logFile with a blank from the command line" value_is "$settings" logFile "$(winpath "$log")"
