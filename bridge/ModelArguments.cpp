@@ -6,6 +6,7 @@
 
 namespace {
 
+// Throws the failure of the last WideCharToMultiByte call, with its error.
 [[noreturn]] void ThrowConversionFailure(UINT codePage) {
     const DWORD error = GetLastError();
     throw ControllerError(HRESULT_FROM_WIN32(error),
