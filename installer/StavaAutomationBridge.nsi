@@ -244,11 +244,34 @@ FunctionEnd
 ; folders inside, the existing log too. A failure is reported and leaves
 ; the installation going: the bridge works without its log.
 Function GrantLogFolder
-  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$0" /grant *S-1-5-32-545:(OI)(CI)M'
-  Pop $1
+  StrCpy $1 '"$SYSDIR\icacls.exe" "$0" /grant *S-1-5-32-545:(OI)(CI)M'
+  DetailPrint "Letting every user write the log: $1"
+  Call RunHidden
   ${If} $1 != 0
     DetailPrint "Users may not be able to write the log in $0 (icacls: $1)"
   ${EndIf}
+FunctionEnd
+
+; Runs the console program command line $1 without a console window, waits
+; for it, and leaves its exit code (or "error" if it did not start) in $1.
+; (nsExec's helper process crashes under Wine; this needs only kernel32.)
+Function RunHidden
+  ; STARTUPINFOW, 68 octets with its size first; PROCESS_INFORMATION
+  System::Call '*(&l4, i, i, i, i, i, i, i, i, i, i, i, i, i, i, i, i) p .r2'
+  System::Call '*(i, i, i, i) p .r3'
+  ; CREATE_NO_WINDOW
+  System::Call 'kernel32::CreateProcessW(p 0, w r1, p 0, p 0, i 0, i 0x08000000, p 0, p 0, p r2, p r3) i .r4'
+  ${If} $4 == 0
+    StrCpy $1 "error"
+  ${Else}
+    System::Call '*$3(p .r5, p .r6)'
+    System::Call 'kernel32::WaitForSingleObject(p r5, i -1)'
+    System::Call 'kernel32::GetExitCodeProcess(p r5, *i .r1)'
+    System::Call 'kernel32::CloseHandle(p r5)'
+    System::Call 'kernel32::CloseHandle(p r6)'
+  ${EndIf}
+  System::Free $2
+  System::Free $3
 FunctionEnd
 
 Section "Install"

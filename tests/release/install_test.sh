@@ -92,12 +92,12 @@ timed() { # program arguments...
   end=$(date +%s%N)
   took=$(printf '%d.%02d' $(((end - start) / 1000000000)) $((((end - start) / 10000000) % 100)))
 }
-# What icacls command lines the last `timed` run started, as Wine's process
-# trace shows them (WINEDEBUG=trace+process; backslashes doubled). Wine's
-# icacls changes nothing: what the test can see is the command.
-icacls_runs() { grep 'CreateProcessInternalW app .*icacls\.exe' "$work/timed.err"; }
-users_may_write() { # folder, as the trace writes it
-  icacls_runs | grep -qF "\\\"$1\\\" /grant *S-1-5-32-545:(OI)(CI)M\"" ||
+# The icacls runs of the last `timed` run. Wine's icacls changes nothing,
+# but with WINEDEBUG=fixme+icacls it names its arguments on the error
+# output (backslashes doubled), whatever its standard handles are.
+icacls_runs() { grep -a 'fixme:icacls:main stub: ' "$work/timed.err"; }
+users_may_write() { # folder, as icacls names it
+  icacls_runs | grep -qF "\"$1\" \"/grant\" \"*S-1-5-32-545:(OI)(CI)M\"" ||
     { echo "no grant for the Users group on $1 among:"; icacls_runs; return 1; }
 }
 rights_untouched() { # part of a folder's name
@@ -213,7 +213,7 @@ check "a missing log folder: nothing installed" gone "$dir"
 check "a missing log folder: no settings written" lacks_key "$settings"
 
 # --- A first install, silent, with the defaults ------------------------------
-WINEDEBUG=-all,trace+process timed "$setup" /S
+WINEDEBUG=-all,fixme+icacls timed "$setup" /S
 echo "first install: $took s"
 require "silent install exits with 0" test "$rc" -eq 0
 check "every user may write in the log folder that the installer made" \
@@ -237,7 +237,7 @@ log=$work/log\ dir/bridge.log
 standin_pid=$!
 require "stand-in publishes a reference" wait_for_file "$ref" 30
 # Quoted as a whole, as Wine (and many programs) pass an argument with blanks.
-WINEDEBUG=-all,trace+process \
+WINEDEBUG=-all,fixme+icacls \
   timed "$setup" /S "/REFFILE=$(winpath "$ref")" "/LOGFILE=$(winpath "$log")"
 echo "upgrade with paths: $took s"
 check "upgrade exits with 0" test "$rc" -eq 0
@@ -377,6 +377,47 @@ settle >/dev/null
 snapshot now
 check "the registry is as before the first install, again" unchanged_since before registry
 check "drive C: is as before the first install, again" unchanged_since before files
+
+# --- README-Windows.txt's registration by hand, from a folder with blanks ----
+# Its lines as a batch file, run in the folder of the copied bridge; in the
+# wow64 lane with /reg:32 added to each reg command, as it says for the
+# 32-bit bridge on 64-bit Windows.
+by_hand="$drive_c/by hand"
+mkdir -p "$by_hand"
+cp "$shipped/StavaAutomationBridge.exe" "$by_hand/"
+readme_lines() { # first line's pattern, last line's pattern
+  sed -n "/^    $1/,/^    $2/p" "$shipped/README-Windows.txt" | tr -d '\r' | sed 's/^    //'
+}
+lane_regs() { if [ "$STAVA_WINE_LANE" == wow64 ]; then sed 's|^reg .*|& /reg:32|'; else cat; fi; }
+{
+  echo 'cd /d "C:\by hand"'
+  readme_lines 'reg add .* refFile' 'echo %errorlevel%' | lane_regs
+} > "$work/register.bat"
+{
+  echo 'cd /d "C:\by hand"'
+  readme_lines 'start \/wait "" StavaAutomationBridge.exe \/UnregServer' 'echo %errorlevel%'
+  readme_lines 'reg delete "HKCR\\TypeLib' 'reg delete "HKCR\\Interface'
+  [ "$STAVA_WINE_LANE" != wow64 ] ||
+    readme_lines 'reg delete "HKCR\\TypeLib' 'reg delete "HKCR\\Interface' | lane_regs
+} > "$work/unregister.bat"
+echo "README-Windows.txt by hand:"; sed 's/^/  /' "$work/register.bat" "$work/unregister.bat"
+output_of() { timeout 120 "$wine" cmd /c "$(winpath "$1")" </dev/null 2>/dev/null | tr -d '\r'; }
+out=$(output_of "$work/register.bat")
+check "by hand: start /wait gives /RegServer's result 0" \
+  same 0 "$(grep -x -- '-\?[0-9][0-9]*' <<<"$out")"
+check "by hand: the server's path in quotes" \
+  value_is "HKCR\\CLSID\\$clsid\\LocalServer32" '' '"C:\by hand\StavaAutomationBridge.exe"'
+check "by hand: the log's setting" \
+  value_is "$settings" logFile 'C:\ProgramData\StavaAutomationBridge\bridge.log'
+by_hand_log=$drive_c/ProgramData/StavaAutomationBridge/bridge.log
+check "by hand: the registration run wrote the log in the folder made for it" \
+  test "$(head -n 1 "$by_hand_log" | tr -d '\r')" == "bridge startup" -a \
+       "$(tail -n 1 "$by_hand_log" | tr -d '\r')" == "bridge shutdown"
+settle >/dev/null
+out=$(output_of "$work/unregister.bat")
+check "by hand: start /wait gives /UnregServer's result 0" \
+  same 0 "$(grep -x -- '-\?[0-9][0-9]*' <<<"$out")"
+check "by hand: /UnregServer and the two reg delete lines remove every key" unregistered
 
 stop_pid "$standin_pid"; standin_pid=
 if [ -s "$work/standin.err" ]; then
