@@ -7,7 +7,8 @@
 # application stand-in, an upgrade while the bridge serves a script, the
 # example script of README-Windows.txt, and silent uninstalls, plainly and
 # by the waiting recipe of README-Windows.txt, after which the registry and
-# the disk are as before the first install.
+# the disk are as before the first install; then README-Windows.txt's
+# registration and unregistration by hand.
 # Usage: install_test.sh SETUP.exe SHIPPED_DIR STAVA-STANDIN
 set -uo pipefail
 setup=$1
