@@ -50,9 +50,9 @@ public:
     virtual void setConstraints(std::int32_t n, bool cX, bool cZ, bool cR) = 0;
     // Sets the forces and the moment at node `n`.
     virtual void setForces(std::int32_t n, double fx, double fz, double m) = 0;
-    // Labels node `n`; `label` is ANSI text, never null.
+    // Labels node `n`; `label` is ISO-8859-1 text, never null.
     virtual void setNodeLabel(std::int32_t n, const char* label) = 0;
-    // Labels beam `b`; `label` is ANSI text, never null.
+    // Labels beam `b`; `label` is ISO-8859-1 text, never null.
     virtual void setBeamLabel(std::int32_t b, const char* label) = 0;
     // Sets the hinges at both ends of beam `b` (N, V, M at end i, then at end k).
     virtual void setEBBeamHinges(std::int32_t b, bool hiN, bool hiV, bool hiM,

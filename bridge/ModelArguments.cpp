@@ -1,14 +1,36 @@
 #include "ModelArguments.h"
 
-#include <vector>
+#include "Controller.h"
 
-std::string AnsiText(BSTR text) {
+#include <string>
+
+namespace {
+
+// Throws the failure of the last WideCharToMultiByte call, with its error.
+[[noreturn]] void ThrowConversionFailure(UINT codePage) {
+    const DWORD error = GetLastError();
+    throw ControllerError(HRESULT_FROM_WIN32(error),
+                          "text not converted to code page " + std::to_string(codePage) +
+                              " (Windows error " + std::to_string(error) + ")");
+}
+
+}  // namespace
+
+std::string NarrowText(BSTR text, UINT codePage) {
     if (text == nullptr)
         return std::string();
     const int length = lstrlenW(text);
-    // Two bytes per character are enough for any double-byte code page.
-    std::vector<char> buffer(2 * static_cast<std::size_t>(length) + 2);
-    const int written = WideCharToMultiByte(CP_ACP, 0, text, length, buffer.data(),
-                                            static_cast<int>(buffer.size()), nullptr, nullptr);
-    return std::string(buffer.data(), written > 0 ? static_cast<std::size_t>(written) : 0);
+    if (length == 0)
+        return std::string();
+    // Asked first: the size of the result decides the buffer, whatever the
+    // code page (a character may take one octet or several).
+    const int size = WideCharToMultiByte(codePage, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        ThrowConversionFailure(codePage);
+    std::string narrow(static_cast<std::size_t>(size), '\0');
+    const int written =
+        WideCharToMultiByte(codePage, 0, text, length, narrow.data(), size, nullptr, nullptr);
+    if (written != size)
+        ThrowConversionFailure(codePage);
+    return narrow;
 }

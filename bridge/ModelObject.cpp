@@ -183,12 +183,12 @@ HRESULT STDMETHODCALLTYPE ModelObject::setForces(LONG n, double Fx, double Fz, d
 
 HRESULT STDMETHODCALLTYPE ModelObject::setNodeLabel(LONG n, BSTR label) {
     return Forward("setNodeLabel",
-                   [&](BridgeController& c) { c.setNodeLabel(n, AnsiText(label).c_str()); });
+                   [&](BridgeController& c) { c.setNodeLabel(n, LabelText(label).c_str()); });
 }
 
 HRESULT STDMETHODCALLTYPE ModelObject::setBeamLabel(LONG b, BSTR label) {
     return Forward("setBeamLabel",
-                   [&](BridgeController& c) { c.setBeamLabel(b, AnsiText(label).c_str()); });
+                   [&](BridgeController& c) { c.setBeamLabel(b, LabelText(label).c_str()); });
 }
 
 HRESULT STDMETHODCALLTYPE ModelObject::setEBBeamLoads(LONG b, double vi, double vk, double ni,

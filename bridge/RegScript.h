@@ -8,7 +8,7 @@
 //   	{
 //   		ForceRemove {GUID} = s 'Model Class'
 //   		{
-//   			LocalServer32 = s '%MODULE%'
+//   			LocalServer32 = s '"%MODULE%"'
 //   			val AppID = s '{GUID}'
 //   		}
 //   	}

@@ -1,6 +1,7 @@
 ; Installer of the 32-bit StavaAutomationBridge.exe and Kickoff.exe: copies
-; them into the 32-bit program folder, writes the bridge's settings, lets the
-; bridge register itself, and adds an entry to the installed programs.
+; them into the 32-bit program folder, writes the bridge's settings, makes
+; the default log folder writable for every user, lets the bridge register
+; itself, and adds an entry to the installed programs.
 ;
 ; makensis -DVERSION=1.0.0.1 -DBRIDGE_EXE=... -DKICKOFF_EXE=... -DREADME=...
 ;          -DOUTFILE=... StavaAutomationBridge.nsi
@@ -166,12 +167,13 @@ Function SettingsPage
   Pop $0
   ${NSD_CreateText} 0 22u 100% 12u $RefFile
   Pop $RefField
-  ${NSD_CreateLabel} 0 44u 100% 20u \
-    "Log file (logFile): rewritten at every start of the bridge; its folder must exist."
+  !insertmacro LogFolder $1
+  ${NSD_CreateLabel} 0 40u 100% 30u \
+    "Log file (logFile): rewritten at every start of the bridge. The installer creates $1 and lets every user write in it. Another folder must exist, and every user who runs scripts must be allowed to write in it: the installer does not change its rights."
   Pop $0
-  ${NSD_CreateText} 0 66u 100% 12u $LogFile
+  ${NSD_CreateText} 0 72u 100% 12u $LogFile
   Pop $LogField
-  ${NSD_CreateLabel} 0 90u 100% 30u \
+  ${NSD_CreateLabel} 0 92u 100% 30u \
     "Both are stored under HKEY_LOCAL_MACHINE\${SETTINGS_KEY}; README-Windows.txt in the program folder tells how to change them later and how to set a call time-out (callTimeout)."
   Pop $0
   nsDialogs::Show
@@ -234,6 +236,44 @@ Function MoveAside
   SetErrors
 FunctionEnd
 
+; Lets every user's bridge write the log in the folder $0 that the installer
+; makes: a file that this elevated installer (or its /RegServer run) creates
+; there is otherwise read-only for users, and their bridges would log
+; nothing. Modify rights for the built-in Users group, named by its SID so
+; that it works in every language of Windows, inherited by the files and
+; folders inside, the existing log too. A failure is reported and leaves
+; the installation going: the bridge works without its log.
+Function GrantLogFolder
+  StrCpy $1 '"$SYSDIR\icacls.exe" "$0" /grant *S-1-5-32-545:(OI)(CI)M'
+  DetailPrint "Letting every user write the log: $1"
+  Call RunHidden
+  ${If} $1 != 0
+    DetailPrint "Users may not be able to write the log in $0 (icacls: $1)"
+  ${EndIf}
+FunctionEnd
+
+; Runs the console program command line $1 without a console window, waits
+; for it, and leaves its exit code (or "error" if it did not start) in $1.
+; (nsExec's helper process crashes under Wine; this needs only kernel32.)
+Function RunHidden
+  ; STARTUPINFOW, 68 octets with its size first; PROCESS_INFORMATION
+  System::Call '*(&l4, i, i, i, i, i, i, i, i, i, i, i, i, i, i, i, i) p .r2'
+  System::Call '*(i, i, i, i) p .r3'
+  ; CREATE_NO_WINDOW
+  System::Call 'kernel32::CreateProcessW(p 0, w r1, p 0, p 0, i 0, i 0x08000000, p 0, p 0, p r2, p r3) i .r4'
+  ${If} $4 == 0
+    StrCpy $1 "error"
+  ${Else}
+    System::Call '*$3(p .r5, p .r6)'
+    System::Call 'kernel32::WaitForSingleObject(p r5, i -1)'
+    System::Call 'kernel32::GetExitCodeProcess(p r5, *i .r1)'
+    System::Call 'kernel32::CloseHandle(p r5)'
+    System::Call 'kernel32::CloseHandle(p r6)'
+  ${EndIf}
+  System::Free $2
+  System::Free $3
+FunctionEnd
+
 Section "Install"
   SetShellVarContext all
   SetOutPath "$INSTDIR"
@@ -258,6 +298,7 @@ Section "Install"
   ; registration run too, and writes its log there.
   !insertmacro LogFolder $0
   CreateDirectory "$0"
+  Call GrantLogFolder
   ; A log moved elsewhere leaves no old one behind for the uninstaller.
   ClearErrors
   ReadRegStr $0 HKLM "${SETTINGS_KEY}" "logFile"

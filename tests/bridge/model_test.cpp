@@ -4,6 +4,7 @@
 // server, after the last release or when idle.
 #include "BridgeModule.h"
 #include "Controller.h"
+#include "ModelArguments.h"
 #include "ModelClassFactory.h"
 #include "ModelObject.h"
 #include "StavaAutomationBridge_h.h"
@@ -12,6 +13,7 @@
 #include <ocidl.h>
 #include <oleauto.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -304,6 +306,47 @@ TEST_F(ModelTest, LabelsAreCutAtTheFirstNulAndNullIsEmpty) {
     const std::vector<std::string> expected = {"setNodeLabel 1 [abc]", "setNodeLabel 2 []",
                                                "setBeamLabel 3 []", "setBeamLabel 4 [ab]"};
     EXPECT_EQ(expected, controller.calls);
+}
+
+// The application's ORB reads strings as ISO-8859-1, whatever the code page
+// of the Windows that the bridge runs on.
+TEST_F(ModelTest, LabelsArriveInIso8859_1) {
+    SetProcessController(&controller);
+    const struct {
+        const wchar_t* label;
+        const char* arrives;
+    } cases[] = {
+        {L"Tr\u00e4ger", "Tr\xe4ger"},
+        {L"\u00c4\u00d6\u00dc\u00fc\u00df\u00ff", "\xc4\xd6\xdc\xfc\xdf\xff"},
+        // Not in ISO-8859-1: Windows' plain equivalent where it has one,
+        // else "?", one for each character.
+        {L"1\u20132", "1-2"},
+        {L"\u201cx\u201d", "\"x\""},
+        {L"\u20ac 5", "? 5"},
+        {L"\u0416\u0416", "??"},
+        {L"\u65e5\u672c", "??"},
+    };
+    std::vector<std::string> expected;
+    LONG n = 1;
+    for (const auto& c : cases) {
+        const Bstr label(c.label, lstrlenW(c.label));
+        EXPECT_EQ(S_OK, model->setNodeLabel(n, label.get())) << c.arrives;
+        expected.push_back("setNodeLabel " + std::to_string(n++) + " [" + c.arrives + "]");
+    }
+    EXPECT_EQ(expected, controller.calls) << "ANSI code page " << GetACP();
+}
+
+// A conversion that fails is a failure, never an empty label sent as success.
+TEST(NarrowText, FailedConversionThrowsWithTheWindowsError) {
+    const Bstr label(L"abc", 3);
+    const UINT noSuchCodePage = 12345;
+    try {
+        const std::string text = NarrowText(label.get(), noSuchCodePage);
+        ADD_FAILURE() << "converted to [" << text << "]";
+    } catch (const ControllerError& e) {
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER), e.hresult()) << e.what();
+        EXPECT_NE(nullptr, std::strstr(e.what(), "code page 12345")) << e.what();
+    }
 }
 
 TEST_F(ModelTest, ControllerFailureBecomesResultAndErrorInfo) {

@@ -171,7 +171,9 @@ TEST(RegScript, ModelClassScript) {
     EXPECT_EQ("StavaAutomationBridge.Model",
               Find(*cls, "VersionIndependentProgID")->defaultValue.value_or(""));
     EXPECT_EQ(RemoveRule::ForceRemove, Find(*cls, "Programmable")->rule);
-    EXPECT_EQ(kModule.at("MODULE"), Find(*cls, "LocalServer32")->defaultValue.value_or(""));
+    // In quotes: unquoted, Windows would try "C:\\Program.exe" first.
+    EXPECT_EQ("\"" + kModule.at("MODULE") + "\"",
+              Find(*cls, "LocalServer32")->defaultValue.value_or(""));
     ASSERT_EQ(1u, cls->values.size());
     EXPECT_EQ("AppID", cls->values[0].name);
     EXPECT_EQ("{356386B1-0AC2-11D2-B13D-0000C0BAD3E5}", cls->values[0].data);

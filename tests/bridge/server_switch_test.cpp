@@ -52,6 +52,8 @@ TEST(StartedByCom, EmbeddingAfterDashOrSlashInAnyCase) {
     EXPECT_TRUE(ByCom("bridge.exe /Embedding"));
     EXPECT_TRUE(ByCom("Z:\\build\\bridge.exe -embedding"));
     EXPECT_TRUE(ByCom("\"c:\\a b\\bridge.exe\" /EMBEDDING"));
+    // As COM starts it from the quoted LocalServer32 value.
+    EXPECT_TRUE(ByCom("\"C:\\Program Files (x86)\\Stava-Bridge\\bridge.exe\" -Embedding"));
     EXPECT_TRUE(ByCom("bridge.exe\t-Embedding  "));
     EXPECT_TRUE(ByCom("bridge.exe -Embedding extra"));
     EXPECT_TRUE(ByCom("bridge.exe first /Embedding"));

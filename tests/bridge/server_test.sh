@@ -19,13 +19,19 @@ drive_c=$WINEPREFIX/drive_c
 # looks. A key counts as removed only when neither view has it.
 shared_reg() { w reg "$@"; }
 lacks_key() { ! has_key "$1" && ! shared_reg query "$1" >/dev/null 2>&1; }
-value_in() { # reg command, key, value name ('' = default), expected data
+value_of() { # reg command, key, value name ('' = default): its data
   local out
   if [ -z "$3" ]; then out=$("$1" query "$2" /ve 2>/dev/null); else out=$("$1" query "$2" /v "$3" 2>/dev/null); fi
-  grep -qF "REG_SZ    $4" <<<"${out//$'\r'/}"
+  sed -n 's/^    .*    REG_SZ    //p' <<<"${out//$'\r'/}"
+}
+value_in() { # reg command, key, value name, expected beginning of the data
+  local data
+  data=$(value_of "$1" "$2" "$3") && [ -n "$data" ] && [[ $data == "$4"* ]]
 }
 has_value() { value_in reg "$@"; }
 has_shared_value() { value_in shared_reg "$@"; }
+# The whole data of a value.
+has_exact_value() { same "$3" "$(value_of reg "$@")"; }
 # The log as the bridge finds it at C:\bridge-test.log (log_is).
 log=$drive_c/bridge-test.log
 
@@ -47,7 +53,7 @@ check "version-independent ProgID" has_shared_value 'HKCR\StavaAutomationBridge.
 check "version-independent ProgID has CLSID" has_shared_value 'HKCR\StavaAutomationBridge.Model\CLSID' '' "$clsid"
 check "class key" has_value "HKCR\\CLSID\\$clsid" '' 'Model Class'
 check "class AppID value" has_value "HKCR\\CLSID\\$clsid" AppID "$appid"
-check "LocalServer32 is the executable" has_value "HKCR\\CLSID\\$clsid\\LocalServer32" '' "$winexe"
+check "LocalServer32 is the executable in quotes" has_exact_value "HKCR\\CLSID\\$clsid\\LocalServer32" '' "\"$winexe\""
 check "Programmable" has_key "HKCR\\CLSID\\$clsid\\Programmable"
 check "AppID" has_value "HKCR\\AppID\\$appid" '' 'StavaAutomationBridge'
 check "AppID of the executable" has_value 'HKCR\AppID\StavaAutomationBridge.EXE' AppID "$appid"

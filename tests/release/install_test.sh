@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The installer under Wine, in a prefix of its own, in the lane of the i686
 # programs (win32 or, with STAVA_WINE_LANE=wow64, a 64-bit prefix): a silent
-# install with the defaults, an upgrade in place with paths from the command
-# line, the end-to-end VBScript against the installed bridge and the native
+# install with the defaults (its log folder made writable for every user),
+# an upgrade in place with paths from the command line, the end-to-end
+# VBScript against the installed bridge and the native
 # application stand-in, an upgrade while the bridge serves a script, the
 # example script of README-Windows.txt, and silent uninstalls, plainly and
 # by the waiting recipe of README-Windows.txt, after which the registry and
-# the disk are as before the first install.
+# the disk are as before the first install; then README-Windows.txt's
+# registration and unregistration by hand.
 # Usage: install_test.sh SETUP.exe SHIPPED_DIR STAVA-STANDIN
 set -uo pipefail
 setup=$1
@@ -86,11 +88,23 @@ file_lines_are() { # file, expected lines (each ended by CR LF in the file)
 timed() { # program arguments...
   local start end
   start=$(date +%s%N)
-  timeout 120 "$wine" "$@" </dev/null >/dev/null 2>&1
+  timeout 120 "$wine" "$@" </dev/null >/dev/null 2>"$work/timed.err"
   rc=$?
   end=$(date +%s%N)
   took=$(printf '%d.%02d' $(((end - start) / 1000000000)) $((((end - start) / 10000000) % 100)))
 }
+# The icacls runs of the last `timed` run. Wine's icacls changes nothing,
+# but with WINEDEBUG=fixme+icacls it names its arguments on the error
+# output (backslashes doubled), whatever its standard handles are.
+icacls_runs() { grep -a 'fixme:icacls:main stub: ' "$work/timed.err"; }
+users_may_write() { # folder, as icacls names it
+  icacls_runs | grep -qF "\"$1\" \"/grant\" \"*S-1-5-32-545:(OI)(CI)M\"" ||
+    { echo "no grant for the Users group on $1 among:"; icacls_runs; return 1; }
+}
+rights_untouched() { # part of a folder's name
+  ! icacls_runs | grep -F "$1"
+}
+default_log_folder='C:\\ProgramData\\StavaAutomationBridge'
 # Runs a VBScript or batch file of the test's own.
 vbs() { timeout 90 "$wine" cscript //nologo "$(winpath "$1")" "${@:2}" 2>/dev/null | tr -d '\r'; }
 batch() { timeout 120 "$wine" cmd /c "$(winpath "$1")" </dev/null >/dev/null 2>&1; }
@@ -135,7 +149,7 @@ registered() {
   value_is 'HKCR\StavaAutomationBridge.Model\CLSID' '' "$clsid" || ok=1
   value_is "HKCR\\CLSID\\$clsid" '' 'Model Class' || ok=1
   value_is "HKCR\\CLSID\\$clsid" AppID "$appid" || ok=1
-  value_is "HKCR\\CLSID\\$clsid\\LocalServer32" '' "$windir\\StavaAutomationBridge.exe" || ok=1
+  value_is "HKCR\\CLSID\\$clsid\\LocalServer32" '' "\"$windir\\StavaAutomationBridge.exe\"" || ok=1
   has_key "HKCR\\CLSID\\$clsid\\Programmable" || { echo "no Programmable"; ok=1; }
   value_is "HKCR\\AppID\\$appid" '' 'StavaAutomationBridge' || ok=1
   value_is 'HKCR\AppID\StavaAutomationBridge.EXE' AppID "$appid" || ok=1
@@ -200,9 +214,11 @@ check "a missing log folder: nothing installed" gone "$dir"
 check "a missing log folder: no settings written" lacks_key "$settings"
 
 # --- A first install, silent, with the defaults ------------------------------
-timed "$setup" /S
+WINEDEBUG=-all,fixme+icacls timed "$setup" /S
 echo "first install: $took s"
 require "silent install exits with 0" test "$rc" -eq 0
+check "every user may write in the log folder that the installer made" \
+  users_may_write "$default_log_folder"
 check "program folder holds the shipped files" installed_files_ok
 check "both programs carry version $version (GetFileVersion)" versions_ok
 check "default refFile" value_is "$settings" refFile 'C:\stv.ref'
@@ -222,9 +238,14 @@ log=$work/log\ dir/bridge.log
 standin_pid=$!
 require "stand-in publishes a reference" wait_for_file "$ref" 30
 # Quoted as a whole, as Wine (and many programs) pass an argument with blanks.
-timed "$setup" /S "/REFFILE=$(winpath "$ref")" "/LOGFILE=$(winpath "$log")"
+WINEDEBUG=-all,fixme+icacls \
+  timed "$setup" /S "/REFFILE=$(winpath "$ref")" "/LOGFILE=$(winpath "$log")"
 echo "upgrade with paths: $took s"
 check "upgrade exits with 0" test "$rc" -eq 0
+check "upgrade: the installer's log folder stays writable for every user" \
+  users_may_write "$default_log_folder"
+check "upgrade: the rights of a log folder of the user's own are left alone" \
+  rights_untouched 'log dir'
 check "upgrade: program folder holds the shipped files" installed_files_ok
 check "refFile from the command line" value_is "$settings" refFile "$(winpath "$ref")"
 check "logFile with a blank from the command line" value_is "$settings" logFile "$(winpath "$log")"
@@ -357,6 +378,47 @@ settle >/dev/null
 snapshot now
 check "the registry is as before the first install, again" unchanged_since before registry
 check "drive C: is as before the first install, again" unchanged_since before files
+
+# --- README-Windows.txt's registration by hand, from a folder with blanks ----
+# Its lines as a batch file, run in the folder of the copied bridge; in the
+# wow64 lane with /reg:32 added to each reg command, as it says for the
+# 32-bit bridge on 64-bit Windows.
+by_hand="$drive_c/by hand"
+mkdir -p "$by_hand"
+cp "$shipped/StavaAutomationBridge.exe" "$by_hand/"
+readme_lines() { # first line's pattern, last line's pattern
+  sed -n "/^    $1/,/^    $2/p" "$shipped/README-Windows.txt" | tr -d '\r' | sed 's/^    //'
+}
+lane_regs() { if [ "$STAVA_WINE_LANE" == wow64 ]; then sed 's|^reg .*|& /reg:32|'; else cat; fi; }
+{
+  echo 'cd /d "C:\by hand"'
+  readme_lines 'reg add .* refFile' 'echo %errorlevel%' | lane_regs
+} > "$work/register.bat"
+{
+  echo 'cd /d "C:\by hand"'
+  readme_lines 'start \/wait "" StavaAutomationBridge.exe \/UnregServer' 'echo %errorlevel%'
+  readme_lines 'reg delete "HKCR\\TypeLib' 'reg delete "HKCR\\Interface'
+  [ "$STAVA_WINE_LANE" != wow64 ] ||
+    readme_lines 'reg delete "HKCR\\TypeLib' 'reg delete "HKCR\\Interface' | lane_regs
+} > "$work/unregister.bat"
+echo "README-Windows.txt by hand:"; sed 's/^/  /' "$work/register.bat" "$work/unregister.bat"
+output_of() { timeout 120 "$wine" cmd /c "$(winpath "$1")" </dev/null 2>/dev/null | tr -d '\r'; }
+out=$(output_of "$work/register.bat")
+check "by hand: start /wait gives /RegServer's result 0" \
+  same 0 "$(grep -x -- '-\?[0-9][0-9]*' <<<"$out")"
+check "by hand: the server's path in quotes" \
+  value_is "HKCR\\CLSID\\$clsid\\LocalServer32" '' '"C:\by hand\StavaAutomationBridge.exe"'
+check "by hand: the log's setting" \
+  value_is "$settings" logFile 'C:\ProgramData\StavaAutomationBridge\bridge.log'
+by_hand_log=$drive_c/ProgramData/StavaAutomationBridge/bridge.log
+check "by hand: the registration run wrote the log in the folder made for it" \
+  test "$(head -n 1 "$by_hand_log" | tr -d '\r')" == "bridge startup" -a \
+       "$(tail -n 1 "$by_hand_log" | tr -d '\r')" == "bridge shutdown"
+settle >/dev/null
+out=$(output_of "$work/unregister.bat")
+check "by hand: start /wait gives /UnregServer's result 0" \
+  same 0 "$(grep -x -- '-\?[0-9][0-9]*' <<<"$out")"
+check "by hand: /UnregServer and the two reg delete lines remove every key" unregistered
 
 stop_pid "$standin_pid"; standin_pid=
 if [ -s "$work/standin.err" ]; then

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Checks Windows programs as they are shipped: each needs only DLLs that
 # come with Windows (its import tables), carries the release's version in
-# its version information, and, with --stripped, holds no symbols or debug
-# information. Used by ctest on each Windows build and by scripts/release.sh
-# on the release builds.
+# its version information and an application manifest, and, with
+# --stripped, holds no symbols or debug information. Used by ctest on each
+# Windows build and by scripts/release.sh on the release builds.
 # Usage: programs_test.sh [--stripped] OBJDUMP WINDRES VERSION PROGRAM.exe...
 set -uo pipefail
 stripped=false
@@ -50,6 +50,36 @@ has_version() { # program
     grep -qF "VALUE \"ProductVersion\", \"$text\"" <<<"$info" ||
     { printf 'version information of %s:\n%s\n' "$1" "$info"; return 1; }
 }
+# The application manifest (resource 1 of type 24) as text, from the
+# strings in which windres prints it.
+manifest_of() { # program
+  "$windres" -i "$1" -O rc 2>/dev/null | sed -n '/^1 24 /,/^END/p' |
+    sed -n 's/^ *"\(.*\)"$/\1/p' | tr -d '\n' | sed 's/""/"/g; s/\\n/\n/g'
+}
+# Windows 7, 8, 8.1, and 10 and 11.
+supported_os="35138b9a-5d96-4fbd-8e2d-a2440225f93a 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38
+  1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"
+# Runs as invoked (no elevation, no virtualisation of its writes), names
+# Windows 7 to 11, and depends on the common controls only if it shows a
+# window (Kickoff's message box).
+has_manifest() { # program
+  local manifest id ok=0 windowed=false
+  manifest=$(manifest_of "$1")
+  [ -n "$manifest" ] || { echo "$1 has no manifest resource"; return 1; }
+  grep -qF '<requestedExecutionLevel level="asInvoker" uiAccess="false"/>' <<<"$manifest" ||
+    { echo "not asInvoker"; ok=1; }
+  for id in $supported_os; do
+    grep -qF "<supportedOS Id=\"{$id}\"/>" <<<"$manifest" || { echo "no supportedOS $id"; ok=1; }
+  done
+  [ "$(basename "$1")" != Kickoff.exe ] || windowed=true
+  if grep -qF 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' <<<"$manifest"; then
+    $windowed || { echo "a common-controls dependency without a window"; ok=1; }
+  else
+    ! $windowed || { echo "no common-controls dependency for its message box"; ok=1; }
+  fi
+  [ $ok -eq 0 ] || printf 'manifest of %s:\n%s\n' "$1" "$manifest"
+  return $ok
+}
 no_debug_information() { # program
   local sections
   sections=$("$objdump" -h "$1" | awk '$2 ~ /^\.(debug|zdebug)/ { print $2 }')
@@ -65,6 +95,7 @@ for program in "$@"; do
   check "$name imports only system DLLs ($(imported_dlls "$program" | tr '\n' ' '))" \
     only_system_dlls "$program"
   check "$name carries version $version" has_version "$program"
+  check "$name carries an asInvoker manifest for Windows 7 to 11" has_manifest "$program"
   if $stripped; then
     check "$name has no debug information" no_debug_information "$program"
     check "$name has no symbol table" no_symbols "$program"
