@@ -4,6 +4,7 @@
 // replies, one-way and deferred requests, and every kind of broken peer,
 // each followed by a request that must reconnect.
 #include "ScriptedPeer.h"
+#include "TestClock.h"
 
 #include <OB/GIOP.h>
 #include <OB/GIOPClient.h>
@@ -436,14 +437,75 @@ TEST_P(GiopClientTest, TimeOutRaisesNoResponseAndTheLateReplyIsDropped) {
             EXPECT_EQ(e.completed(), CORBA_COMPLETED_MAYBE);
             EXPECT_STREQ(e.reason(), "");
         }
-        EXPECT_TRUE(OBGIOPClientWorker::is_forgotten(lateId));
+        EXPECT_TRUE(c.client()->is_forgotten(lateId));
         peer.go.raise();
         EXPECT_EQ(c.value(2), answer(2));
-        EXPECT_FALSE(OBGIOPClientWorker::is_forgotten(lateId));
+        EXPECT_FALSE(c.client()->is_forgotten(lateId));
         EXPECT_EQ(c.value(3, 5000), answer(3));  // same connection: the peer accepts once
         ASSERT_EQ(peer.finish(), "");
         EXPECT_EQ(late.id, lateId);
         EXPECT_EQ(next.id, lateId + 1);
+    }
+}
+
+// A timed call's connect is bounded by the call's time-out: a server that
+// does not answer the handshake fails the call with minor 10, completed no.
+TEST_P(GiopClientTest, ATimedCallsConnectEndsWithItsTimeOut) {
+    SilentListener silent = openSilentListener();
+    TestClient c(silent.port);
+    try {
+        c.value(1, 200);
+        FAIL() << "a connect without an answer succeeded";
+    } catch (const CORBA_COMM_FAILURE& e) {
+        EXPECT_EQ(e.minor(), OBMinorConnect);
+        EXPECT_EQ(e.completed(), CORBA_COMPLETED_NO);
+        EXPECT_STRNE(e.reason(), "");
+    }
+}
+
+// After a call timed out, its late reply and then the server's close (a
+// CloseConnection, or the end of the stream alone) may both wait on the
+// connection. The look before the next request, after a pause, reads them
+// all, so that even a one-way request goes out on a new connection.
+TEST_P(GiopClientTest, LateReplyAndCloseAreBothReadBeforeTheNextRequest) {
+    for (bool closeConnection : {false, true}) {
+        SCOPED_TRACE(closeConnection ? "CloseConnection" : "end of stream");
+        TestClock clock;
+        PeerRequest oneway, next;
+        ScriptedPeer peer([&](ScriptedPeer& p) {
+            PeerSocket first = p.accept();
+            echo(first);
+            const PeerRequest timed = first.readRequest();
+            if (!p.go.wait())
+                throw std::runtime_error("peer: not told to reply");
+            Bytes segment = replyWithValue(timed.id, 666);
+            if (closeConnection)
+                segment.insert(segment.end(), CloseConnection.begin(), CloseConnection.end());
+            first.send(segment);
+            first.close();
+            p.ready.raise();
+            PeerSocket second = p.accept();
+            oneway = second.readRequest();
+            next = echo(second);
+        });
+        TestClient c(peer.port());
+        EXPECT_EQ(c.served(1), answer(1));
+        EXPECT_THROW(c.value(2, 0), CORBA_NO_RESPONSE);
+        peer.go.raise();
+        ASSERT_TRUE(peer.ready.wait());
+        {
+            OBObjVar<OCI_Transport> t = c.client()->transport();
+            ASSERT_TRUE(waitReadable(t->handle()));  // the late reply has arrived
+        }
+        TestClock::advance(OBGIOPLookAfterIdle);
+        OBBuffer buf;
+        c.fill("notify", 3, buf);
+        c.client()->request_oneway(c.obj(), "notify", buf);
+        EXPECT_EQ(c.served(4), answer(4));
+        ASSERT_EQ(peer.finish(), "");
+        EXPECT_EQ(oneway.responseExpected, 0);
+        EXPECT_EQ(argumentOf(oneway), 3u);
+        EXPECT_EQ(argumentOf(next), 4u);
     }
 }
 
@@ -527,6 +589,7 @@ TEST_P(GiopFailureTest, FailureDropsTheConnectionAndTheNextRequestReconnects) {
 }
 
 TEST_P(GiopClientTest, PeerClosingWhileIdleIsSeenBeforeTheNextRequest) {
+    TestClock clock;
     ScriptedPeer peer([](ScriptedPeer& p) {
         PeerSocket first = p.accept();
         echo(first);
@@ -543,6 +606,7 @@ TEST_P(GiopClientTest, PeerClosingWhileIdleIsSeenBeforeTheNextRequest) {
         OBObjVar<OCI_Transport> t = c.client()->transport();
         ASSERT_TRUE(waitReadable(t->handle()));  // the end of stream has arrived
     }
+    TestClock::advance(OBGIOPLookAfterIdle);
     EXPECT_EQ(c.served(2), answer(2));  // on a new connection, which stays
     EXPECT_EQ(c.served(3), answer(3));
     EXPECT_EQ(peer.finish(), "");
@@ -590,6 +654,7 @@ protected:
 
 TEST_P(GiopTrailerTest, EachReplyIsDeliveredWhateverFollowsItInTheSameSegment) {
     const Bytes trailer = std::get<1>(GetParam()).octets;
+    TestClock clock;
     ScriptedPeer peer([trailer](ScriptedPeer& p) {
         for (int call = 0; call < 3; ++call) {
             PeerSocket s = p.accept();
@@ -605,12 +670,14 @@ TEST_P(GiopTrailerTest, EachReplyIsDeliveredWhateverFollowsItInTheSameSegment) {
         if (trailer.empty() && arg < 3) {
             OBObjVar<OCI_Transport> t = c.client()->transport();
             ASSERT_TRUE(waitReadable(t->handle()));
+            TestClock::advance(OBGIOPLookAfterIdle);
         }
     }
     EXPECT_EQ(peer.finish(), "");
 }
 
 TEST_P(GiopClientTest, CloseConnectionWaitingOnAnIdleConnectionIsSeenBeforeTheNextRequest) {
+    TestClock clock;
     ScriptedPeer peer([](ScriptedPeer& p) {
         PeerSocket first = p.accept();
         echo(first);
@@ -632,6 +699,7 @@ TEST_P(GiopClientTest, CloseConnectionWaitingOnAnIdleConnectionIsSeenBeforeTheNe
         OBObjVar<OCI_Transport> t = c.client()->transport();
         ASSERT_TRUE(waitReadable(t->handle()));  // the CloseConnection has arrived
     }
+    TestClock::advance(OBGIOPLookAfterIdle);
     EXPECT_EQ(c.served(2), answer(2));
     EXPECT_EQ(peer.finish(), "");
 }
@@ -728,6 +796,70 @@ TEST_P(GiopClientTest, OneWayAndTimedOutRequestsAreNotSentAgain) {
     EXPECT_EQ(argumentOf(next), 8u);
 }
 
+// A server carries out only whole messages: a request whose connection the
+// server closes (CloseConnection, then the close) while the request is still
+// being written has not been carried out, in either model, and goes once
+// more on a new connection.
+TEST_P(GiopClientTest, ARequestCutOffWhileBeingWrittenIsSentOnceMore) {
+    const CORBA_ULong size = 32u << 20;  // beyond what the sockets buffer
+    PeerRequest resent;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket first = p.accept();
+        CORBA_Octet header[12];
+        first.readExact(header, sizeof header);
+        first.send(CloseConnection);
+        first.close();  // with most of the request unread
+        PeerSocket second = p.accept();
+        resent = echo(second);
+    });
+    TestClient c(peer.port());
+    Outcome out;
+    const CORBA_ULong start = c.client()->prepare(c.obj(), "store");
+    out.buf.alloc(start + 4 + size);
+    std::memset(out.buf.data + start, 0, 4 + size);
+    CORBA_Octet* cursor = out.buf.data + start;
+    OBWrite(size, cursor);
+    try {
+        out.offset = c.client()->request(c.obj(), "store", out.buf, out.swap, out.user, out.forward, -1);
+        EXPECT_EQ(TestClient::resultOf(out), answer(size));
+    } catch (const CORBA_SystemException& e) {
+        ADD_FAILURE() << e._rep_id() << " minor " << e.minor() << " completed " << e.completed();
+    }
+    ASSERT_EQ(peer.finish(), "");
+    EXPECT_EQ(resent.message.size(), std::size_t(start) + 4 + size);
+}
+
+// A CloseConnection that comes when the call's time has run out leaves no
+// time to send the request again: it is not sent, and the call ends with
+// NO_RESPONSE, completed no.
+TEST_P(GiopClientTest, NoTimeLeftToSendAgainEndsWithNoResponseCompletedNo) {
+    TestClock clock;
+    bool connectedAgain = true;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        s.readRequest();
+        TestClock::advance(10000);  // beyond the call's time-out
+        s.send(CloseConnection);
+        s.close();
+        if (!p.go.wait())
+            throw std::runtime_error("peer: not told that the call ended");
+        connectedAgain = p.connectionWaiting();
+    });
+    TestClient c(peer.port());
+    try {
+        c.value(1, 5000);
+        ADD_FAILURE() << "the call succeeded";
+    } catch (const CORBA_NO_RESPONSE& e) {
+        EXPECT_EQ(e.minor(), 0u);
+        EXPECT_EQ(e.completed(), CORBA_COMPLETED_NO);
+    } catch (const CORBA_SystemException& e) {
+        ADD_FAILURE() << e._rep_id() << " minor " << e.minor() << " completed " << e.completed();
+    }
+    peer.go.raise();
+    ASSERT_EQ(peer.finish(), "");
+    EXPECT_FALSE(connectedAgain) << "the request was sent again";
+}
+
 // Two requests outstanding on one connection: while the reactive model waits
 // for a call's reply, the reactor serves this handler, which makes a call
 // through the other reference to the same object once its socket turns
@@ -808,6 +940,73 @@ TEST_F(ReactiveGiopTest, CloseConnectionWithTwoRequestsOutstandingSendsEachOnceM
     std::sort(sent.begin(), sent.end());
     EXPECT_EQ(again, sent);           // each once more
     EXPECT_EQ(argumentOf(next), 3u);  // and nothing else
+}
+
+// A handler that makes a call through another client, once its socket is
+// readable, and lets that call's failure escape into the reactor.
+class EscapingCall : public OBEventHandler {
+public:
+    EscapingCall(TestClient& c, OBSocketHandle trigger) : c_(c) {
+        OBSelectReactor::instance()->register_handler(this, OBEventRead, trigger);
+    }
+    ~EscapingCall() override {
+        if (watching_)
+            OBSelectReactor::instance()->unregister_handler(this);
+    }
+    EscapingCall(const EscapingCall&) = delete;
+    EscapingCall& operator=(const EscapingCall&) = delete;
+
+    void on_events(CORBA_Long) override {
+        OBSelectReactor::instance()->unregister_handler(this);
+        watching_ = false;
+        Outcome out;
+        c_.call("compute", 9, out);
+    }
+    void on_reactor_stop() override {}
+
+private:
+    TestClient& c_;
+    bool watching_ = true;
+};
+
+// Only a CloseConnection on the call's own connection makes a request go
+// again: one of another client that escapes a reactor callback during the
+// wait ends the waiting call (completed maybe, its connection dropped), and
+// its request reaches the server once.
+TEST_F(ReactiveGiopTest, AnotherClientsCloseConnectionEscapingACallbackSendsNothingTwice) {
+    PeerRequest first, next;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        first = s.readRequest();
+        if (!sendOctet(trigger_.server.get()))
+            throw std::runtime_error("peer: trigger not sent");
+        if (!s.closedWithoutData())
+            throw std::runtime_error("peer: the request came again on its connection");
+        PeerSocket second = p.accept();
+        next = echo(second);
+    });
+    ScriptedPeer closing([](ScriptedPeer& p) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            PeerSocket s = p.accept();
+            s.readRequest();
+            s.send(CloseConnection);
+        }
+    });
+    TestClient c(peer.port());
+    TestClient other(closing.port());
+    EscapingCall escaping(other, trigger_.client.get());
+    try {
+        c.value(1);
+        ADD_FAILURE() << "the call succeeded";
+    } catch (const CORBA_COMM_FAILURE& e) {
+        EXPECT_EQ(e.minor(), OBMinorCloseConnection);
+        EXPECT_EQ(e.completed(), CORBA_COMPLETED_MAYBE);
+    }
+    EXPECT_EQ(c.served(3), answer(3));
+    ASSERT_EQ(peer.finish(), "");
+    ASSERT_EQ(closing.finish(), "");
+    EXPECT_EQ(argumentOf(first), 1u);
+    EXPECT_EQ(argumentOf(next), 3u);
 }
 
 TEST_F(ReactiveGiopTest, ResetWithTwoRequestsOutstandingFailsBothCompletedMaybeWithoutResending) {
