@@ -26,11 +26,12 @@ void reply_outcome(const OBBuffer& buf, CORBA_ULong offset, bool swap, CORBA_ULo
     throw CORBA_NO_RESPONSE(0, CORBA_COMPLETED_MAYBE);
 }
 
-// What is left of timeout ms (negative: no limit) after clock's time.
-CORBA_Long time_left(CORBA_Long timeout, const OBStopwatch& clock) {
+// What is left of timeout ms (negative: no limit) since start, a reading
+// of OBClockNow() taken when timeout >= 0.
+CORBA_Long time_left(CORBA_Long timeout, long long start) {
     if (timeout < 0)
         return timeout;
-    const long long left = timeout - clock.elapsed();
+    const long long left = timeout - (OBClockNow() - start);
     return left > 0 ? static_cast<CORBA_Long>(left) : 0;
 }
 
@@ -69,24 +70,25 @@ CORBA_ULong OBGIOPClient::prepare(CORBA_Object* obj, const char* op) {
 CORBA_ULong OBGIOPClient::request(CORBA_Object* obj, const char* op, OBBuffer& buf, bool& swap,
                                   bool& userException, bool& forward, CORBA_Long timeout) {
     object_key(obj);  // an unusable reference fails before connecting
-    const OBStopwatch clock;
+    // A call without a limit reads no clock.
+    const long long start = timeout < 0 ? 0 : OBClockNow();
     // The local reference keeps the worker alive when a failure drops it.
     OBObjVar<OBGIOPClientWorker> current = request_worker(timeout);
     const CORBA_ULong id = write_request(obj, op, buf, true);
     CORBA_ULong status = 0;
     CORBA_ULong offset = 0;
     try {
-        offset = current->send_and_receive(id, buf, swap, status, time_left(timeout, clock));
+        offset = current->send_and_receive(id, buf, swap, status, time_left(timeout, start));
     } catch (const CORBA_COMM_FAILURE&) {
         // The worker hands the request back only when the server has not
         // carried it out; it goes once more, and a second failure is the
         // caller's. Without time left it does not go at all.
         if (buf.len == 0)
             throw;
-        if (timeout >= 0 && clock.elapsed() >= timeout)
+        if (timeout >= 0 && time_left(timeout, start) == 0)
             throw CORBA_NO_RESPONSE(0, CORBA_COMPLETED_NO);
-        current = request_worker(time_left(timeout, clock));
-        offset = current->send_and_receive(id, buf, swap, status, time_left(timeout, clock));
+        current = request_worker(time_left(timeout, start));
+        offset = current->send_and_receive(id, buf, swap, status, time_left(timeout, start));
     }
     if (offset == 0)
         no_response(current, id, timeout);

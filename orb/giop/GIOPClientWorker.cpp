@@ -26,7 +26,7 @@ bool readable_now(OBSocketHandle h) {
 
 OBGIOPClientWorker::OBGIOPClientWorker(OBGIOPClient* client, OCI_Transport* transport)
     : transport_(transport), in_(new OCI_Buffer), client_(client), closed_(false), aheadLen_(0),
-      peerClosed_(false), heard_(OBClockNow()) {}
+      peerClosed_(false), heard_(false), lookedAt_(OBClockNow()), usedAt_(lookedAt_) {}
 
 OBGIOPClientWorker::~OBGIOPClientWorker() = default;
 
@@ -46,7 +46,12 @@ void OBGIOPClientWorker::pop_front() {
 void OBGIOPClientWorker::keep_spare(OCI_Buffer* buffer) {
     if (buffer->_OB_getRef() != 1)
         return;
-    buffer->buf.clear();
+    // A small message's storage becomes the next in-buffer's, so that a
+    // call allocates once (its request) instead of twice.
+    if (buffer->buf.len <= OBGIOPReadAhead)
+        spareStorage_.consume(buffer->buf);
+    else
+        buffer->buf.clear();
     spare_ = OBDuplicate(buffer);
 }
 
@@ -87,6 +92,16 @@ void OBGIOPClientWorker::raise_unanswered(const CORBA_COMM_FAILURE& failure, OCI
     if (failure.completed() == CORBA_COMPLETED_NO)
         throw CORBA_COMM_FAILURE(failure.reason(), failure.minor(), CORBA_COMPLETED_MAYBE);
     throw failure;
+}
+
+bool OBGIOPClientWorker::idle() {
+    const long long now = OBClockNow();
+    if (heard_) {
+        heard_ = false;
+        usedAt_ = lookedAt_;
+    }
+    lookedAt_ = now;
+    return now - usedAt_ >= OBGIOPLookAfterIdle;
 }
 
 void OBGIOPClientWorker::forget_request(CORBA_ULong id) { forgotten_.push_back(id); }
@@ -294,7 +309,14 @@ CORBA_ULong OBGIOPClientWorker::take_reply(CORBA_ULong id, OBBuffer& buf, bool& 
 }
 
 void OBGIOPClientWorker::new_in_buffer(CORBA_ULong window) {
-    in_->buf.alloc(std::max(window, aheadLen_));
+    const CORBA_ULong size = std::max(window, aheadLen_);
+    if (spareStorage_.len >= std::max(OBGIOPHeaderSize, aheadLen_)) {
+        in_->buf.consume(spareStorage_);
+        if (in_->buf.len > size)
+            in_->buf.shrink(size);
+    } else {
+        in_->buf.alloc(size);
+    }
     in_->pos = aheadLen_;
     if (aheadLen_ == 0)
         return;
@@ -348,7 +370,7 @@ void OBGIOPClientWorker::process_message() {
     OBBuffer message;
     message.consume(in_->buf);
     in_->pos = 0;
-    heard_ = OBClockNow();
+    heard_ = true;
     switch (header_.message_type) {
     case OBGIOPReply:
         keep_reply(message, header_.swap());

@@ -108,9 +108,11 @@ public:
     // (at least 12). Otherwise 0 and nothing changes.
     CORBA_ULong take_reply(CORBA_ULong id, OBBuffer& buf, bool& swap, CORBA_ULong& status);
 
-    // Starts a message: fresh in-buffer storage of window octets (more if
-    // more were read ahead), holding the octets read ahead beyond the last
-    // message; decodes the header when they include it.
+    // Starts a message: in-buffer storage of window octets (more if more
+    // were read ahead; fewer, but room for a header and what was read ahead,
+    // when the storage of the last small message sent is reused), holding
+    // the octets read ahead beyond the last message; decodes the header
+    // when they include it.
     void new_in_buffer(CORBA_ULong window);
 
     // Decodes the header in the in-buffer's first 12 octets and sets the
@@ -200,8 +202,8 @@ private:
     bool take_forgotten(CORBA_ULong id);
 
     // True when the connection has brought no message for
-    // OBGIOPLookAfterIdle ms.
-    bool idle() const { return OBClockNow() - heard_ >= OBGIOPLookAfterIdle; }
+    // OBGIOPLookAfterIdle ms. Called before each request; one clock read.
+    bool idle();
 
     // Sets the in-buffer's length to size, keeping octets read beyond it.
     void fit_in_buffer(CORBA_ULong size);
@@ -212,7 +214,8 @@ private:
     // Stores the Reply in message (taken over), unless its id was forgotten.
     void keep_reply(OBBuffer& message, bool swap);
 
-    // Keeps buffer, emptied, for the next enqueue when nobody else holds it.
+    // Keeps buffer, emptied, for the next enqueue when nobody else holds
+    // it, and its storage, when small, for the next in-buffer.
     void keep_spare(OCI_Buffer* buffer);
 
     // receive_reply without limit / with a limit of timeout ms.
@@ -229,6 +232,7 @@ private:
     bool closed_;                      // close() has been called
     OBObjSeq<OCI_Buffer> queue_;       // outgoing messages, front being written
     OBObjVar<OCI_Buffer> spare_;       // emptied queue entry for reuse, or nil
+    OBBuffer spareStorage_;            // a small sent message's storage, or empty
     OBGIOPMessageHeader header_;       // header of the message in in_
     std::forward_list<Reply> replies_; // newest first
     std::forward_list<Reply> unused_;  // entries kept for later replies
@@ -236,7 +240,12 @@ private:
     CORBA_ULong aheadLen_;
     std::vector<CORBA_ULong> forgotten_; // ids whose late replies are dropped
     bool peerClosed_;                  // a CloseConnection has come
-    long long heard_;                  // OBClockNow() when a message last came
+    // Whether a message has come since the last idle(): it came after the
+    // clock reading of that call, which is then the time of last use. This
+    // costs no clock reading per message, and errs only towards looking.
+    bool heard_;
+    long long lookedAt_;               // OBClockNow() at the last idle()
+    long long usedAt_;                 // a time at or before the last message
 };
 
 // The reactive worker: registered with the reactor for reading from its
