@@ -513,6 +513,41 @@ TEST_P(GiopClientTest, LateReplyAndCloseAreBothReadBeforeTheNextRequest) {
     }
 }
 
+// The look costs a system call, and a server closes idle connections, not
+// busy ones: a connection that brought a reply within OBGIOPLookAfterIdle
+// ms is not looked at. A CloseConnection waiting there is then met while
+// the next request waits for its reply, and that request goes once more.
+TEST_P(GiopClientTest, AConnectionInUseIsNotLookedAtBeforeARequest) {
+    TestClock clock;
+    PeerRequest onFirst, resent;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket first = p.accept();
+        echo(first);
+        // Once the reply has been read, so that it cannot share its read.
+        if (!p.go.wait())
+            throw std::runtime_error("peer: not told to close");
+        first.send(CloseConnection);
+        p.ready.raise();
+        onFirst = first.readRequest();
+        first.close();
+        PeerSocket second = p.accept();
+        resent = echo(second);
+    });
+    TestClient c(peer.port());
+    EXPECT_EQ(c.served(1), answer(1));
+    peer.go.raise();
+    ASSERT_TRUE(peer.ready.wait());
+    {
+        OBObjVar<OCI_Transport> t = c.client()->transport();
+        ASSERT_TRUE(waitReadable(t->handle()));  // the CloseConnection has arrived
+    }
+    TestClock::advance(OBGIOPLookAfterIdle - 1);
+    EXPECT_EQ(c.served(2), answer(2));
+    ASSERT_EQ(peer.finish(), "");
+    EXPECT_EQ(argumentOf(onFirst), 2u);
+    EXPECT_EQ(resent.message, onFirst.message);
+}
+
 // --- connection failures --------------------------------------------------------
 
 // One way for a peer to break the connection after reading a request.

@@ -201,8 +201,10 @@ private:
     // Takes id out of the forgotten ids; false when it is not there.
     bool take_forgotten(CORBA_ULong id);
 
-    // True when the connection has brought no message for
-    // OBGIOPLookAfterIdle ms. Called before each request; one clock read.
+    // True unless the connection has brought a message within the last
+    // OBGIOPLookAfterIdle ms; it may also be true for one used a little more
+    // recently, never false for an idle one. Called before each request;
+    // one clock reading.
     bool idle();
 
     // Sets the in-buffer's length to size, keeping octets read beyond it.
