@@ -47,6 +47,20 @@ PeerRequest echo(PeerSocket& s, bool bigEndian = false, const Bytes& behind = By
 
 const Bytes CloseConnection = GiopMessage().finish(OBGIOPCloseConnection);
 
+// Runs f, which must raise CORBA_COMM_FAILURE with minor and completed; the
+// reason it carried.
+template<class F> std::string expectCommFailure(F f, CORBA_ULong minor, CORBA_CompletionStatus completed) {
+    try {
+        f();
+        ADD_FAILURE() << "the call succeeded";
+    } catch (const CORBA_COMM_FAILURE& e) {
+        EXPECT_EQ(e.minor(), minor);
+        EXPECT_EQ(e.completed(), completed);
+        return e.reason();
+    }
+    return "";
+}
+
 // How a request ended.
 struct Outcome {
     OBBuffer buf;
@@ -68,6 +82,13 @@ public:
     CORBA_Object* obj() { return obj_.in(); }
     // A second reference to the same object through the same client.
     CORBA_Object* other() { return other_.in(); }
+
+    // True when something (octets or the end of the stream) arrives on the
+    // current connection within 5 s.
+    bool arrived() {
+        OBObjVar<OCI_Transport> t = client_->transport();
+        return waitReadable(t->handle());
+    }
 
     // A request buffer for op with one unsigned long argument.
     void fill(const char* op, CORBA_ULong arg, OBBuffer& buf, CORBA_Object* target = nullptr) {
@@ -453,14 +474,7 @@ TEST_P(GiopClientTest, TimeOutRaisesNoResponseAndTheLateReplyIsDropped) {
 TEST_P(GiopClientTest, ATimedCallsConnectEndsWithItsTimeOut) {
     SilentListener silent = openSilentListener();
     TestClient c(silent.port);
-    try {
-        c.value(1, 200);
-        FAIL() << "a connect without an answer succeeded";
-    } catch (const CORBA_COMM_FAILURE& e) {
-        EXPECT_EQ(e.minor(), OBMinorConnect);
-        EXPECT_EQ(e.completed(), CORBA_COMPLETED_NO);
-        EXPECT_STRNE(e.reason(), "");
-    }
+    EXPECT_NE(expectCommFailure([&] { c.value(1, 200); }, OBMinorConnect, CORBA_COMPLETED_NO), "");
 }
 
 // After a call timed out, its late reply and then the server's close (a
@@ -493,10 +507,7 @@ TEST_P(GiopClientTest, LateReplyAndCloseAreBothReadBeforeTheNextRequest) {
         EXPECT_THROW(c.value(2, 0), CORBA_NO_RESPONSE);
         peer.go.raise();
         ASSERT_TRUE(peer.ready.wait());
-        {
-            OBObjVar<OCI_Transport> t = c.client()->transport();
-            ASSERT_TRUE(waitReadable(t->handle()));  // the late reply has arrived
-        }
+        ASSERT_TRUE(c.arrived());  // the late reply has arrived
         TestClock::advance(OBGIOPLookAfterIdle);
         OBBuffer buf;
         c.fill("notify", 3, buf);
@@ -511,41 +522,6 @@ TEST_P(GiopClientTest, LateReplyAndCloseAreBothReadBeforeTheNextRequest) {
         EXPECT_EQ(argumentOf(oneway), 3u);
         EXPECT_EQ(argumentOf(next), 4u);
     }
-}
-
-// The look costs a system call, and a server closes idle connections, not
-// busy ones: a connection that brought a reply within OBGIOPLookAfterIdle
-// ms is not looked at. A CloseConnection waiting there is then met while
-// the next request waits for its reply, and that request goes once more.
-TEST_P(GiopClientTest, AConnectionInUseIsNotLookedAtBeforeARequest) {
-    TestClock clock;
-    PeerRequest onFirst, resent;
-    ScriptedPeer peer([&](ScriptedPeer& p) {
-        PeerSocket first = p.accept();
-        echo(first);
-        // Once the reply has been read, so that it cannot share its read.
-        if (!p.go.wait())
-            throw std::runtime_error("peer: not told to close");
-        first.send(CloseConnection);
-        p.ready.raise();
-        onFirst = first.readRequest();
-        first.close();
-        PeerSocket second = p.accept();
-        resent = echo(second);
-    });
-    TestClient c(peer.port());
-    EXPECT_EQ(c.served(1), answer(1));
-    peer.go.raise();
-    ASSERT_TRUE(peer.ready.wait());
-    {
-        OBObjVar<OCI_Transport> t = c.client()->transport();
-        ASSERT_TRUE(waitReadable(t->handle()));  // the CloseConnection has arrived
-    }
-    TestClock::advance(OBGIOPLookAfterIdle - 1);
-    EXPECT_EQ(c.served(2), answer(2));
-    ASSERT_EQ(peer.finish(), "");
-    EXPECT_EQ(argumentOf(onFirst), 2u);
-    EXPECT_EQ(resent.message, onFirst.message);
 }
 
 // --- connection failures --------------------------------------------------------
@@ -641,10 +617,7 @@ TEST_P(GiopClientTest, PeerClosingWhileIdleIsSeenBeforeTheNextRequest) {
     TestClient c(peer.port());
     EXPECT_EQ(c.value(1), answer(1));
     ASSERT_TRUE(peer.ready.wait());
-    {
-        OBObjVar<OCI_Transport> t = c.client()->transport();
-        ASSERT_TRUE(waitReadable(t->handle()));  // the end of stream has arrived
-    }
+    ASSERT_TRUE(c.arrived());  // the end of stream has arrived
     TestClock::advance(OBGIOPLookAfterIdle);
     EXPECT_EQ(c.served(2), answer(2));  // on a new connection, which stays
     EXPECT_EQ(c.served(3), answer(3));
@@ -707,40 +680,52 @@ TEST_P(GiopTrailerTest, EachReplyIsDeliveredWhateverFollowsItInTheSameSegment) {
         // is to find it waiting, not to race it. (Nothing has read it yet,
         // so the connection is still the client's.)
         if (trailer.empty() && arg < 3) {
-            OBObjVar<OCI_Transport> t = c.client()->transport();
-            ASSERT_TRUE(waitReadable(t->handle()));
+            ASSERT_TRUE(c.arrived());
             TestClock::advance(OBGIOPLookAfterIdle);
         }
     }
     EXPECT_EQ(peer.finish(), "");
 }
 
+// A CloseConnection waiting on an idle connection is seen before the next
+// request, which goes out on a new connection. The look costs a system call,
+// and a server closes idle connections, not busy ones: on a connection that
+// brought a reply within OBGIOPLookAfterIdle ms the CloseConnection is met
+// only while the request waits for its reply, and the request goes once more.
 TEST_P(GiopClientTest, CloseConnectionWaitingOnAnIdleConnectionIsSeenBeforeTheNextRequest) {
-    TestClock clock;
-    ScriptedPeer peer([](ScriptedPeer& p) {
-        PeerSocket first = p.accept();
-        echo(first);
-        // Once the reply has been read, so that it cannot share its read.
-        if (!p.go.wait())
-            throw std::runtime_error("peer: not told to close");
-        first.send(CloseConnection);
-        p.ready.raise();
-        if (!first.closedWithoutData())
-            throw std::runtime_error("peer: a request followed the CloseConnection");
-        PeerSocket second = p.accept();
-        echo(second);
-    });
-    TestClient c(peer.port());
-    EXPECT_EQ(c.served(1), answer(1));
-    peer.go.raise();
-    ASSERT_TRUE(peer.ready.wait());
-    {
-        OBObjVar<OCI_Transport> t = c.client()->transport();
-        ASSERT_TRUE(waitReadable(t->handle()));  // the CloseConnection has arrived
+    for (bool idle : {true, false}) {
+        SCOPED_TRACE(idle ? "idle" : "in use");
+        TestClock clock;
+        PeerRequest onFirst, onSecond;
+        ScriptedPeer peer([&](ScriptedPeer& p) {
+            PeerSocket first = p.accept();
+            echo(first);
+            // Once the reply has been read, so that it cannot share its read.
+            if (!p.go.wait())
+                throw std::runtime_error("peer: not told to close");
+            first.send(CloseConnection);
+            p.ready.raise();
+            if (idle && !first.closedWithoutData())
+                throw std::runtime_error("peer: a request followed the CloseConnection");
+            if (!idle)
+                onFirst = first.readRequest();
+            first.close();
+            PeerSocket second = p.accept();
+            onSecond = echo(second);
+        });
+        TestClient c(peer.port());
+        EXPECT_EQ(c.served(1), answer(1));
+        peer.go.raise();
+        ASSERT_TRUE(peer.ready.wait());
+        ASSERT_TRUE(c.arrived());  // the CloseConnection has arrived
+        TestClock::advance(idle ? OBGIOPLookAfterIdle : OBGIOPLookAfterIdle - 1);
+        EXPECT_EQ(c.served(2), answer(2));
+        ASSERT_EQ(peer.finish(), "");
+        EXPECT_EQ(argumentOf(onSecond), 2u);
+        if (!idle) {
+            EXPECT_EQ(onSecond.message, onFirst.message);
+        }
     }
-    TestClock::advance(OBGIOPLookAfterIdle);
-    EXPECT_EQ(c.served(2), answer(2));
-    EXPECT_EQ(peer.finish(), "");
 }
 
 TEST_P(GiopClientTest, CloseConnectionBeforeTheReplySendsTheRequestOnceMoreOnANewConnection) {
@@ -775,13 +760,7 @@ TEST_P(GiopClientTest, ARequestIsSentAgainOnceAndTheCallerGetsTheSecondAttemptsF
         next = echo(third);
     });
     TestClient c(peer.port());
-    try {
-        c.value(1);
-        FAIL() << "the call succeeded";
-    } catch (const CORBA_COMM_FAILURE& e) {
-        EXPECT_EQ(e.minor(), OBMinorCloseConnection);
-        EXPECT_EQ(e.completed(), CORBA_COMPLETED_MAYBE);
-    }
+    expectCommFailure([&] { c.value(1); }, OBMinorCloseConnection, CORBA_COMPLETED_MAYBE);
     EXPECT_EQ(c.served(2), answer(2));
     ASSERT_EQ(peer.finish(), "");
     ASSERT_EQ(copies.size(), 2u);
@@ -797,13 +776,7 @@ TEST_P(GiopClientTest, ARequestSentAgainToAServerThatHasGoneFailsAsRefused) {
         s.send(CloseConnection);
     });
     TestClient c(peer.port());
-    try {
-        c.value(1);
-        FAIL() << "the call succeeded";
-    } catch (const CORBA_COMM_FAILURE& e) {
-        EXPECT_EQ(e.minor(), OBMinorConnect);
-        EXPECT_EQ(e.completed(), CORBA_COMPLETED_NO);
-    }
+    expectCommFailure([&] { c.value(1); }, OBMinorConnect, CORBA_COMPLETED_NO);
     EXPECT_EQ(peer.finish(), "");
 }
 
@@ -905,7 +878,9 @@ TEST_P(GiopClientTest, NoTimeLeftToSendAgainEndsWithNoResponseCompletedNo) {
 // readable (the peer sends an octet to the other end).
 class NestedCall : public OBEventHandler {
 public:
-    NestedCall(TestClient& c, CORBA_ULong arg, OBSocketHandle trigger) : c_(c), arg_(arg) {
+    // With catchFailure false, a failure of the call escapes into the reactor.
+    NestedCall(TestClient& c, CORBA_ULong arg, OBSocketHandle trigger, bool catchFailure = true)
+        : c_(c), arg_(arg), catch_(catchFailure) {
         OBSelectReactor::instance()->register_handler(this, OBEventRead, trigger);
     }
     ~NestedCall() override {
@@ -918,6 +893,10 @@ public:
     void on_events(CORBA_Long) override {
         OBSelectReactor::instance()->unregister_handler(this);
         watching_ = false;
+        if (!catch_) {
+            result = c_.value(arg_, -1, c_.other());
+            return;
+        }
         try {
             result = c_.value(arg_, -1, c_.other());
         } catch (const CORBA_COMM_FAILURE& e) {
@@ -932,6 +911,7 @@ public:
 private:
     TestClient& c_;
     CORBA_ULong arg_;
+    bool catch_;
     bool watching_ = true;
 };
 
@@ -981,33 +961,6 @@ TEST_F(ReactiveGiopTest, CloseConnectionWithTwoRequestsOutstandingSendsEachOnceM
     EXPECT_EQ(argumentOf(next), 3u);  // and nothing else
 }
 
-// A handler that makes a call through another client, once its socket is
-// readable, and lets that call's failure escape into the reactor.
-class EscapingCall : public OBEventHandler {
-public:
-    EscapingCall(TestClient& c, OBSocketHandle trigger) : c_(c) {
-        OBSelectReactor::instance()->register_handler(this, OBEventRead, trigger);
-    }
-    ~EscapingCall() override {
-        if (watching_)
-            OBSelectReactor::instance()->unregister_handler(this);
-    }
-    EscapingCall(const EscapingCall&) = delete;
-    EscapingCall& operator=(const EscapingCall&) = delete;
-
-    void on_events(CORBA_Long) override {
-        OBSelectReactor::instance()->unregister_handler(this);
-        watching_ = false;
-        Outcome out;
-        c_.call("compute", 9, out);
-    }
-    void on_reactor_stop() override {}
-
-private:
-    TestClient& c_;
-    bool watching_ = true;
-};
-
 // Only a CloseConnection on the call's own connection makes a request go
 // again: one of another client that escapes a reactor callback during the
 // wait ends the waiting call (completed maybe, its connection dropped), and
@@ -1033,14 +986,8 @@ TEST_F(ReactiveGiopTest, AnotherClientsCloseConnectionEscapingACallbackSendsNoth
     });
     TestClient c(peer.port());
     TestClient other(closing.port());
-    EscapingCall escaping(other, trigger_.client.get());
-    try {
-        c.value(1);
-        ADD_FAILURE() << "the call succeeded";
-    } catch (const CORBA_COMM_FAILURE& e) {
-        EXPECT_EQ(e.minor(), OBMinorCloseConnection);
-        EXPECT_EQ(e.completed(), CORBA_COMPLETED_MAYBE);
-    }
+    NestedCall escaping(other, 9, trigger_.client.get(), false);
+    expectCommFailure([&] { c.value(1); }, OBMinorCloseConnection, CORBA_COMPLETED_MAYBE);
     EXPECT_EQ(c.served(3), answer(3));
     ASSERT_EQ(peer.finish(), "");
     ASSERT_EQ(closing.finish(), "");
