@@ -14,6 +14,7 @@
 #  include <arpa/inet.h>
 #  include <fcntl.h>
 #  include <netinet/tcp.h>
+#  include <poll.h>
 #  include <sys/socket.h>
 #  include <unistd.h>
 #endif
@@ -173,6 +174,47 @@ bool OBSocketSetReuseAddr(OBSocketHandle h) { return setIntOption(h, SOL_SOCKET,
 
 bool OBSocketConnect(OBSocketHandle h, const sockaddr_in& addr) {
     return connect(toSocket(h), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+}
+
+bool OBSocketConnectWithin(OBSocketHandle h, const sockaddr_in& addr, CORBA_ULong ms) {
+    if (!OBSocketSetBlocking(h, false))
+        return false;
+    if (!OBSocketConnect(h, addr)) {
+#ifdef _WIN32
+        if (OBGetSocketError() != WSAEWOULDBLOCK)
+            return false;
+        // Windows Sockets reports a failed connect in the exception set.
+        fd_set written, failed;
+        FD_ZERO(&written);
+        FD_ZERO(&failed);
+        FD_SET(toSocket(h), &written);
+        FD_SET(toSocket(h), &failed);
+        timeval limit;
+        limit.tv_sec = static_cast<long>(ms / 1000);
+        limit.tv_usec = static_cast<long>(ms % 1000 * 1000);
+        const int ready = select(0, nullptr, &written, &failed, &limit);
+#else
+        if (OBGetSocketError() != EINPROGRESS)
+            return false;
+        pollfd watched = {h, POLLOUT, 0};
+        const int ready = poll(&watched, 1, ms > INT_MAX ? INT_MAX : static_cast<int>(ms));
+#endif
+        if (ready < 0)
+            return false;
+        if (ready == 0) {
+            OBSetSocketError(OBErrTimedOut);
+            return false;
+        }
+        int error = 0;
+        AddrLen length = sizeof error;
+        if (getsockopt(toSocket(h), SOL_SOCKET, SO_ERROR, reinterpret_cast<RawData>(&error), &length) != 0)
+            return false;
+        if (error != 0) {
+            OBSetSocketError(error);
+            return false;
+        }
+    }
+    return OBSocketSetBlocking(h, true);
 }
 
 bool OBSocketBind(OBSocketHandle h, const sockaddr_in& addr) {

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <vector>
 
 #ifndef _WIN32
 #  include <arpa/inet.h>
@@ -70,6 +71,35 @@ inline LoopbackPair makeLoopbackPair() {
     if (pair.server.get() == OBNoSocket)
         throw std::runtime_error(socket_error_text());
     return pair;
+}
+
+// A listener on 127.0.0.1 whose backlog is full of connections that nobody
+// accepts: the system drops the handshake of any further connect, which
+// therefore gets no answer while the listener lives.
+struct SilentListener {
+    OBSocket listener;
+    std::vector<OBSocket> waiting;  // the connections that fill the backlog
+    CORBA_UShort port = 0;
+};
+
+// Throws std::runtime_error when the backlog cannot be filled.
+inline SilentListener openSilentListener() {
+    SilentListener s;
+    s.listener = OBSocket(OBSocketOpen());
+    sockaddr_in addr = loopbackAddress(0);
+    if (s.listener.get() == OBNoSocket || !OBSocketBind(s.listener.get(), addr) ||
+        !OBSocketListen(s.listener.get(), 0) || !OBSocketLocalAddress(s.listener.get(), addr))
+        throw std::runtime_error(socket_error_text());
+    s.port = ntohs(addr.sin_port);
+    for (int i = 0; i < 16; ++i) {
+        OBSocket c(OBSocketOpen());
+        if (c.get() == OBNoSocket)
+            throw std::runtime_error(socket_error_text());
+        if (!OBSocketConnectWithin(c.get(), loopbackAddress(s.port), 500))
+            return s;  // unanswered: the backlog is full
+        s.waiting.push_back(std::move(c));
+    }
+    throw std::runtime_error("16 connects to a backlog of 0 were all answered");
 }
 
 // Waits up to 5 s until h is readable; true if it is.

@@ -328,6 +328,15 @@ public:
     // Closes the listener (script side): later connections are refused.
     void stopListening() { listener_.reset(); }
 
+    // True when a connection waits to be accepted now (script side): the
+    // system completes a connect before the connecting call returns.
+    bool connectionWaiting() {
+        OBSocketSet read;
+        read.add(listener_.get());
+        const OBTimeVal now = {0, 0};
+        return OBSocketSelect(listener_.get() + 1, &read, nullptr, &now) == 1;
+    }
+
     // Raised by the test, awaited by the script.
     Signal go;
     // Raised by the script, awaited by the test.

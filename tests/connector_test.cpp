@@ -146,6 +146,40 @@ TEST_F(ConnectorTest, RefusedConnectRaisesMinor10WithTheSystemText) {
     EXPECT_GE(t->handle(), 0);
 }
 
+// With a time-out the connect is the same, except that it gives up when the
+// server does not answer: minor 10 with the system's text for a time-out,
+// the connector unchanged.
+TEST_F(ConnectorTest, ConnectWithATimeOutGivesUpOnAServerThatDoesNotAnswer) {
+    OBObjVar<OCI_IIOP_Acceptor_impl> acceptor(listeningAcceptor());
+    OBObjVar<OCI_IIOP_Connector_impl> open(new OCI_IIOP_Connector_impl("127.0.0.1", acceptor->port()));
+    for (CORBA_Long ms : {-1, 5000}) {
+        OBObjVar<OCI_Transport> t(open->connect_timeout(ms));
+        ASSERT_GE(t->handle(), 0) << ms;
+        EXPECT_TRUE(noDelay(t->handle()));
+        OBObjVar<OCI_Transport> accepted(acceptor->accept());
+        // Blocking again: a blocking receive of what the server sends works.
+        OBObjVar<OCI_Buffer> buf(new OCI_Buffer);
+        buf->buf.alloc(1);
+        ASSERT_TRUE(sendOctet(accepted->handle()));
+        t->receive(buf.in(), true);
+        EXPECT_TRUE(buf->is_full()) << ms;
+    }
+
+    SilentListener silent = openSilentListener();
+    OBObjVar<OCI_IIOP_Connector_impl> unanswered(new OCI_IIOP_Connector_impl("127.0.0.1", silent.port));
+    OBSetSocketError(OBErrTimedOut);
+    const std::string timedOut = socket_error_text();
+    try {
+        OBObjVar<OCI_Transport> t(unanswered->connect_timeout(100));
+        ADD_FAILURE() << "connected";
+    } catch (const CORBA_COMM_FAILURE& e) {
+        EXPECT_EQ(e.minor(), OBMinorConnect);
+        EXPECT_EQ(e.completed(), CORBA_COMPLETED_NO);
+        EXPECT_EQ(std::string(e.reason()), timedOut);
+    }
+    EXPECT_EQ(unanswered->handle(), -1);
+}
+
 TEST_F(ConnectorTest, UnresolvableHostFailsAtConstructionWithMinor14) {
     expectCommFailure([] { OBObjVar<OCI_IIOP_Connector_impl> c(new OCI_IIOP_Connector_impl(BadHost.c_str(), 1)); },
                       OBMinorGethostbyname);

@@ -4,6 +4,7 @@
 // replies, one-way and deferred requests, and every kind of broken peer,
 // each followed by a request that must reconnect.
 #include "ScriptedPeer.h"
+#include "TestClock.h"
 
 #include <OB/GIOP.h>
 #include <OB/GIOPClient.h>
@@ -46,6 +47,20 @@ PeerRequest echo(PeerSocket& s, bool bigEndian = false, const Bytes& behind = By
 
 const Bytes CloseConnection = GiopMessage().finish(OBGIOPCloseConnection);
 
+// Runs f, which must raise CORBA_COMM_FAILURE with minor and completed; the
+// reason it carried.
+template<class F> std::string expectCommFailure(F f, CORBA_ULong minor, CORBA_CompletionStatus completed) {
+    try {
+        f();
+        ADD_FAILURE() << "the call succeeded";
+    } catch (const CORBA_COMM_FAILURE& e) {
+        EXPECT_EQ(e.minor(), minor);
+        EXPECT_EQ(e.completed(), completed);
+        return e.reason();
+    }
+    return "";
+}
+
 // How a request ended.
 struct Outcome {
     OBBuffer buf;
@@ -67,6 +82,13 @@ public:
     CORBA_Object* obj() { return obj_.in(); }
     // A second reference to the same object through the same client.
     CORBA_Object* other() { return other_.in(); }
+
+    // True when something (octets or the end of the stream) arrives on the
+    // current connection within 5 s.
+    bool arrived() {
+        OBObjVar<OCI_Transport> t = client_->transport();
+        return waitReadable(t->handle());
+    }
 
     // A request buffer for op with one unsigned long argument.
     void fill(const char* op, CORBA_ULong arg, OBBuffer& buf, CORBA_Object* target = nullptr) {
@@ -436,14 +458,69 @@ TEST_P(GiopClientTest, TimeOutRaisesNoResponseAndTheLateReplyIsDropped) {
             EXPECT_EQ(e.completed(), CORBA_COMPLETED_MAYBE);
             EXPECT_STREQ(e.reason(), "");
         }
-        EXPECT_TRUE(OBGIOPClientWorker::is_forgotten(lateId));
+        EXPECT_TRUE(c.client()->is_forgotten(lateId));
         peer.go.raise();
         EXPECT_EQ(c.value(2), answer(2));
-        EXPECT_FALSE(OBGIOPClientWorker::is_forgotten(lateId));
+        EXPECT_FALSE(c.client()->is_forgotten(lateId));
         EXPECT_EQ(c.value(3, 5000), answer(3));  // same connection: the peer accepts once
         ASSERT_EQ(peer.finish(), "");
         EXPECT_EQ(late.id, lateId);
         EXPECT_EQ(next.id, lateId + 1);
+    }
+}
+
+// A timed call's connect is bounded by the call's time-out: a server that
+// does not answer the handshake fails the call with minor 10, completed no.
+TEST_P(GiopClientTest, ATimedCallsConnectEndsWithItsTimeOut) {
+    SilentListener silent = openSilentListener();
+    TestClient c(silent.port);
+    EXPECT_NE(expectCommFailure([&] { c.value(1, 200); }, OBMinorConnect, CORBA_COMPLETED_NO), "");
+}
+
+// After a call timed out, its late reply and then the server's close (a
+// CloseConnection, or the end of the stream alone) may both wait on the
+// connection. The look before the next request, after a pause, reads them
+// all, so that even a one-way request goes out on a new connection.
+TEST_P(GiopClientTest, LateReplyAndCloseAreBothReadBeforeTheNextRequest) {
+    for (bool closeConnection : {false, true}) {
+        SCOPED_TRACE(closeConnection ? "CloseConnection" : "end of stream");
+        TestClock clock;
+        PeerRequest oneway, next;
+        ScriptedPeer peer([&](ScriptedPeer& p) {
+            PeerSocket first = p.accept();
+            echo(first);
+            const PeerRequest timed = first.readRequest();
+            if (!p.go.wait())
+                throw std::runtime_error("peer: not told to reply");
+            Bytes segment = replyWithValue(timed.id, 666);
+            if (closeConnection)
+                segment.insert(segment.end(), CloseConnection.begin(), CloseConnection.end());
+            first.send(segment);
+            first.close();
+            p.ready.raise();
+            PeerSocket second = p.accept();
+            oneway = second.readRequest();
+            next = echo(second);
+        });
+        TestClient c(peer.port());
+        EXPECT_EQ(c.served(1), answer(1));
+        EXPECT_THROW(c.value(2, 0), CORBA_NO_RESPONSE);
+        peer.go.raise();
+        ASSERT_TRUE(peer.ready.wait());
+        ASSERT_TRUE(c.arrived());  // the late reply has arrived
+        TestClock::advance(OBGIOPLookAfterIdle);
+        OBBuffer buf;
+        c.fill("notify", 3, buf);
+        try {
+            c.client()->request_oneway(c.obj(), "notify", buf);
+        } catch (const CORBA_SystemException& e) {
+            ADD_FAILURE() << "one-way: " << e._rep_id() << " minor " << e.minor();
+        }
+        EXPECT_EQ(c.served(4), answer(4));
+        ASSERT_EQ(peer.finish(), "");
+        EXPECT_EQ(oneway.responseExpected, 0);
+        EXPECT_EQ(argumentOf(oneway), 3u);
+        EXPECT_EQ(argumentOf(next), 4u);
     }
 }
 
@@ -527,6 +604,7 @@ TEST_P(GiopFailureTest, FailureDropsTheConnectionAndTheNextRequestReconnects) {
 }
 
 TEST_P(GiopClientTest, PeerClosingWhileIdleIsSeenBeforeTheNextRequest) {
+    TestClock clock;
     ScriptedPeer peer([](ScriptedPeer& p) {
         PeerSocket first = p.accept();
         echo(first);
@@ -539,10 +617,8 @@ TEST_P(GiopClientTest, PeerClosingWhileIdleIsSeenBeforeTheNextRequest) {
     TestClient c(peer.port());
     EXPECT_EQ(c.value(1), answer(1));
     ASSERT_TRUE(peer.ready.wait());
-    {
-        OBObjVar<OCI_Transport> t = c.client()->transport();
-        ASSERT_TRUE(waitReadable(t->handle()));  // the end of stream has arrived
-    }
+    ASSERT_TRUE(c.arrived());  // the end of stream has arrived
+    TestClock::advance(OBGIOPLookAfterIdle);
     EXPECT_EQ(c.served(2), answer(2));  // on a new connection, which stays
     EXPECT_EQ(c.served(3), answer(3));
     EXPECT_EQ(peer.finish(), "");
@@ -590,6 +666,7 @@ protected:
 
 TEST_P(GiopTrailerTest, EachReplyIsDeliveredWhateverFollowsItInTheSameSegment) {
     const Bytes trailer = std::get<1>(GetParam()).octets;
+    TestClock clock;
     ScriptedPeer peer([trailer](ScriptedPeer& p) {
         for (int call = 0; call < 3; ++call) {
             PeerSocket s = p.accept();
@@ -603,37 +680,52 @@ TEST_P(GiopTrailerTest, EachReplyIsDeliveredWhateverFollowsItInTheSameSegment) {
         // is to find it waiting, not to race it. (Nothing has read it yet,
         // so the connection is still the client's.)
         if (trailer.empty() && arg < 3) {
-            OBObjVar<OCI_Transport> t = c.client()->transport();
-            ASSERT_TRUE(waitReadable(t->handle()));
+            ASSERT_TRUE(c.arrived());
+            TestClock::advance(OBGIOPLookAfterIdle);
         }
     }
     EXPECT_EQ(peer.finish(), "");
 }
 
+// A CloseConnection waiting on an idle connection is seen before the next
+// request, which goes out on a new connection. The look costs a system call,
+// and a server closes idle connections, not busy ones: on a connection that
+// brought a reply within OBGIOPLookAfterIdle ms the CloseConnection is met
+// only while the request waits for its reply, and the request goes once more.
 TEST_P(GiopClientTest, CloseConnectionWaitingOnAnIdleConnectionIsSeenBeforeTheNextRequest) {
-    ScriptedPeer peer([](ScriptedPeer& p) {
-        PeerSocket first = p.accept();
-        echo(first);
-        // Once the reply has been read, so that it cannot share its read.
-        if (!p.go.wait())
-            throw std::runtime_error("peer: not told to close");
-        first.send(CloseConnection);
-        p.ready.raise();
-        if (!first.closedWithoutData())
-            throw std::runtime_error("peer: a request followed the CloseConnection");
-        PeerSocket second = p.accept();
-        echo(second);
-    });
-    TestClient c(peer.port());
-    EXPECT_EQ(c.served(1), answer(1));
-    peer.go.raise();
-    ASSERT_TRUE(peer.ready.wait());
-    {
-        OBObjVar<OCI_Transport> t = c.client()->transport();
-        ASSERT_TRUE(waitReadable(t->handle()));  // the CloseConnection has arrived
+    for (bool idle : {true, false}) {
+        SCOPED_TRACE(idle ? "idle" : "in use");
+        TestClock clock;
+        PeerRequest onFirst, onSecond;
+        ScriptedPeer peer([&](ScriptedPeer& p) {
+            PeerSocket first = p.accept();
+            echo(first);
+            // Once the reply has been read, so that it cannot share its read.
+            if (!p.go.wait())
+                throw std::runtime_error("peer: not told to close");
+            first.send(CloseConnection);
+            p.ready.raise();
+            if (idle && !first.closedWithoutData())
+                throw std::runtime_error("peer: a request followed the CloseConnection");
+            if (!idle)
+                onFirst = first.readRequest();
+            first.close();
+            PeerSocket second = p.accept();
+            onSecond = echo(second);
+        });
+        TestClient c(peer.port());
+        EXPECT_EQ(c.served(1), answer(1));
+        peer.go.raise();
+        ASSERT_TRUE(peer.ready.wait());
+        ASSERT_TRUE(c.arrived());  // the CloseConnection has arrived
+        TestClock::advance(idle ? OBGIOPLookAfterIdle : OBGIOPLookAfterIdle - 1);
+        EXPECT_EQ(c.served(2), answer(2));
+        ASSERT_EQ(peer.finish(), "");
+        EXPECT_EQ(argumentOf(onSecond), 2u);
+        if (!idle) {
+            EXPECT_EQ(onSecond.message, onFirst.message);
+        }
     }
-    EXPECT_EQ(c.served(2), answer(2));
-    EXPECT_EQ(peer.finish(), "");
 }
 
 TEST_P(GiopClientTest, CloseConnectionBeforeTheReplySendsTheRequestOnceMoreOnANewConnection) {
@@ -668,13 +760,7 @@ TEST_P(GiopClientTest, ARequestIsSentAgainOnceAndTheCallerGetsTheSecondAttemptsF
         next = echo(third);
     });
     TestClient c(peer.port());
-    try {
-        c.value(1);
-        FAIL() << "the call succeeded";
-    } catch (const CORBA_COMM_FAILURE& e) {
-        EXPECT_EQ(e.minor(), OBMinorCloseConnection);
-        EXPECT_EQ(e.completed(), CORBA_COMPLETED_MAYBE);
-    }
+    expectCommFailure([&] { c.value(1); }, OBMinorCloseConnection, CORBA_COMPLETED_MAYBE);
     EXPECT_EQ(c.served(2), answer(2));
     ASSERT_EQ(peer.finish(), "");
     ASSERT_EQ(copies.size(), 2u);
@@ -690,13 +776,7 @@ TEST_P(GiopClientTest, ARequestSentAgainToAServerThatHasGoneFailsAsRefused) {
         s.send(CloseConnection);
     });
     TestClient c(peer.port());
-    try {
-        c.value(1);
-        FAIL() << "the call succeeded";
-    } catch (const CORBA_COMM_FAILURE& e) {
-        EXPECT_EQ(e.minor(), OBMinorConnect);
-        EXPECT_EQ(e.completed(), CORBA_COMPLETED_NO);
-    }
+    expectCommFailure([&] { c.value(1); }, OBMinorConnect, CORBA_COMPLETED_NO);
     EXPECT_EQ(peer.finish(), "");
 }
 
@@ -728,13 +808,79 @@ TEST_P(GiopClientTest, OneWayAndTimedOutRequestsAreNotSentAgain) {
     EXPECT_EQ(argumentOf(next), 8u);
 }
 
+// A server carries out only whole messages: a request whose connection the
+// server closes (CloseConnection, then the close) while the request is still
+// being written has not been carried out, in either model, and goes once
+// more on a new connection.
+TEST_P(GiopClientTest, ARequestCutOffWhileBeingWrittenIsSentOnceMore) {
+    const CORBA_ULong size = 32u << 20;  // beyond what the sockets buffer
+    PeerRequest resent;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket first = p.accept();
+        CORBA_Octet header[12];
+        first.readExact(header, sizeof header);
+        first.send(CloseConnection);
+        first.close();  // with most of the request unread
+        PeerSocket second = p.accept();
+        resent = echo(second);
+    });
+    TestClient c(peer.port());
+    Outcome out;
+    const CORBA_ULong start = c.client()->prepare(c.obj(), "store");
+    out.buf.alloc(start + 4 + size);
+    std::memset(out.buf.data + start, 0, 4 + size);
+    CORBA_Octet* cursor = out.buf.data + start;
+    OBWrite(size, cursor);
+    try {
+        out.offset = c.client()->request(c.obj(), "store", out.buf, out.swap, out.user, out.forward, -1);
+        EXPECT_EQ(TestClient::resultOf(out), answer(size));
+    } catch (const CORBA_SystemException& e) {
+        ADD_FAILURE() << e._rep_id() << " minor " << e.minor() << " completed " << e.completed();
+    }
+    ASSERT_EQ(peer.finish(), "");
+    EXPECT_EQ(resent.message.size(), std::size_t(start) + 4 + size);
+}
+
+// A CloseConnection that comes when the call's time has run out leaves no
+// time to send the request again: it is not sent, and the call ends with
+// NO_RESPONSE, completed no.
+TEST_P(GiopClientTest, NoTimeLeftToSendAgainEndsWithNoResponseCompletedNo) {
+    TestClock clock;
+    bool connectedAgain = true;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        s.readRequest();
+        TestClock::advance(10000);  // beyond the call's time-out
+        s.send(CloseConnection);
+        s.close();
+        if (!p.go.wait())
+            throw std::runtime_error("peer: not told that the call ended");
+        connectedAgain = p.connectionWaiting();
+    });
+    TestClient c(peer.port());
+    try {
+        c.value(1, 5000);
+        ADD_FAILURE() << "the call succeeded";
+    } catch (const CORBA_NO_RESPONSE& e) {
+        EXPECT_EQ(e.minor(), 0u);
+        EXPECT_EQ(e.completed(), CORBA_COMPLETED_NO);
+    } catch (const CORBA_SystemException& e) {
+        ADD_FAILURE() << e._rep_id() << " minor " << e.minor() << " completed " << e.completed();
+    }
+    peer.go.raise();
+    ASSERT_EQ(peer.finish(), "");
+    EXPECT_FALSE(connectedAgain) << "the request was sent again";
+}
+
 // Two requests outstanding on one connection: while the reactive model waits
 // for a call's reply, the reactor serves this handler, which makes a call
 // through the other reference to the same object once its socket turns
 // readable (the peer sends an octet to the other end).
 class NestedCall : public OBEventHandler {
 public:
-    NestedCall(TestClient& c, CORBA_ULong arg, OBSocketHandle trigger) : c_(c), arg_(arg) {
+    // With catchFailure false, a failure of the call escapes into the reactor.
+    NestedCall(TestClient& c, CORBA_ULong arg, OBSocketHandle trigger, bool catchFailure = true)
+        : c_(c), arg_(arg), catch_(catchFailure) {
         OBSelectReactor::instance()->register_handler(this, OBEventRead, trigger);
     }
     ~NestedCall() override {
@@ -747,6 +893,10 @@ public:
     void on_events(CORBA_Long) override {
         OBSelectReactor::instance()->unregister_handler(this);
         watching_ = false;
+        if (!catch_) {
+            result = c_.value(arg_, -1, c_.other());
+            return;
+        }
         try {
             result = c_.value(arg_, -1, c_.other());
         } catch (const CORBA_COMM_FAILURE& e) {
@@ -761,6 +911,7 @@ public:
 private:
     TestClient& c_;
     CORBA_ULong arg_;
+    bool catch_;
     bool watching_ = true;
 };
 
@@ -808,6 +959,40 @@ TEST_F(ReactiveGiopTest, CloseConnectionWithTwoRequestsOutstandingSendsEachOnceM
     std::sort(sent.begin(), sent.end());
     EXPECT_EQ(again, sent);           // each once more
     EXPECT_EQ(argumentOf(next), 3u);  // and nothing else
+}
+
+// Only a CloseConnection on the call's own connection makes a request go
+// again: one of another client that escapes a reactor callback during the
+// wait ends the waiting call (completed maybe, its connection dropped), and
+// its request reaches the server once.
+TEST_F(ReactiveGiopTest, AnotherClientsCloseConnectionEscapingACallbackSendsNothingTwice) {
+    PeerRequest first, next;
+    ScriptedPeer peer([&](ScriptedPeer& p) {
+        PeerSocket s = p.accept();
+        first = s.readRequest();
+        if (!sendOctet(trigger_.server.get()))
+            throw std::runtime_error("peer: trigger not sent");
+        if (!s.closedWithoutData())
+            throw std::runtime_error("peer: the request came again on its connection");
+        PeerSocket second = p.accept();
+        next = echo(second);
+    });
+    ScriptedPeer closing([](ScriptedPeer& p) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            PeerSocket s = p.accept();
+            s.readRequest();
+            s.send(CloseConnection);
+        }
+    });
+    TestClient c(peer.port());
+    TestClient other(closing.port());
+    NestedCall escaping(other, 9, trigger_.client.get(), false);
+    expectCommFailure([&] { c.value(1); }, OBMinorCloseConnection, CORBA_COMPLETED_MAYBE);
+    EXPECT_EQ(c.served(3), answer(3));
+    ASSERT_EQ(peer.finish(), "");
+    ASSERT_EQ(closing.finish(), "");
+    EXPECT_EQ(argumentOf(first), 1u);
+    EXPECT_EQ(argumentOf(next), 3u);
 }
 
 TEST_F(ReactiveGiopTest, ResetWithTwoRequestsOutstandingFailsBothCompletedMaybeWithoutResending) {

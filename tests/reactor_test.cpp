@@ -1,6 +1,7 @@
 // The select reactor over loopback sockets: handler table order, socket set
 // limits, dispatching passes, stopping, failures and timers.
 #include "LoopbackPair.h"
+#include "TestClock.h"
 
 #include <OB/Except.h>
 #include <OB/SelectReactor.h>
@@ -264,6 +265,32 @@ TEST_F(ReactorTest, CallbackExceptionEndsThePassAndLeavesTheTable) {
     EXPECT_EQ(log_, (Log{"a:1", "a:1", "b:1"}));
 }
 
+// A closed socket's number, taken again by a new socket, must not bring the
+// old handler (registered without a mask) the new socket's events.
+TEST_F(ReactorTest, HandlerWithoutAMaskGetsNoEventsOfItsHandlesNextOwner) {
+    LoopbackPair pair = readablePair();
+    Recorder closed("closed", log_);
+    Recorder owner("owner", log_);
+    Registration rc(closed, 0, pair.server.get());
+    Registration ro(owner, OBEventRead | OBEventWrite, pair.server.get());
+    EXPECT_TRUE(reactor()->dispatch_one(0));
+    EXPECT_EQ(log_, (Log{"owner:3"}));
+}
+
+// A callback that takes a later handler's mask away in the same pass keeps
+// that handler from being called.
+TEST_F(ReactorTest, MaskTakenAwayByAnEarlierCallbackEndsThatHandlersEvents) {
+    LoopbackPair first = readablePair();
+    LoopbackPair second = readablePair();
+    Recorder a("a", log_);
+    Recorder b("b", log_);
+    Registration ra(a, OBEventRead, first.server.get());
+    Registration rb(b, OBEventRead, second.server.get());
+    a.action = [&] { reactor()->register_handler(&b, 0, second.server.get()); };
+    EXPECT_TRUE(reactor()->dispatch_one(0));
+    EXPECT_EQ(log_, (Log{"a:1"}));
+}
+
 TEST_F(ReactorTest, SelectFailureRaisesCommFailure12) {
     OBSocketHandle closed = OBSocketOpen();
     ASSERT_NE(closed, OBNoSocket);
@@ -292,6 +319,8 @@ TEST(ReactorDeathTest, UnregisteringAnUnknownHandlerIsAnInternalError) {
 // --- timers in the reactor ---
 
 TEST_F(ReactorTest, DueTimersFireInTimeThenStartOrder) {
+    TestClock clock;
+    TestClock::advance(2000);  // both times have passed
     LoopbackPair quiet = makeLoopbackPair();
     Recorder q("q", log_);
     Registration rq(q, OBEventRead, quiet.server.get());

@@ -1,4 +1,6 @@
 // Timers, the timer list and time arithmetic.
+#include "TestClock.h"
+
 #include <OB/Timer.h>
 
 #include <gtest/gtest.h>
@@ -67,10 +69,35 @@ TEST(TimeArithmetic, CompareOrdersBySecondsThenMicroseconds) {
 
 TEST(TimeArithmetic, NowHasMillisecondResolution) {
     OBTimeVal now = OBTimer::now();
-    EXPECT_GT(now.tv_sec, 0);
+    EXPECT_GE(now.tv_sec, 0);
     EXPECT_GE(now.tv_usec, 0);
     EXPECT_LT(now.tv_usec, 1000000);
     EXPECT_EQ(now.tv_usec % 1000, 0);
+    TestClock clock(5000);
+    TestClock::advance(1234567);
+    EXPECT_EQ(OBTimer::now(), (OBTimeVal{1234, 567000}));
+}
+
+// Timers compare only with each other: a clock that reads seconds since 1970
+// past 2^31 (19 January 2038) must neither stop the program nor reorder them.
+TEST(Timer, TimersGoOnAcrossTheEndOf32BitSecondsSince1970) {
+    const long long lastSecond = 2147483647LL;  // 2038-01-19 03:14:07 UTC
+    TestClock clock((lastSecond - 1) * 1000);
+    Log log;
+    LogTimer before("before", log);
+    LogTimer after("after", log);
+    before.start_timer({1, 0}, true);
+    after.start_timer({3, 0}, true);
+    EXPECT_LT(OBTimer::compare(before.time(), after.time()), 0);
+    timers().fire_due(OBTimer::now());
+    EXPECT_TRUE(log.empty());
+    TestClock::advance(1500);  // the clock passes 2^31 seconds
+    timers().fire_due(OBTimer::now());
+    EXPECT_EQ(log, (Log{"before"}));
+    TestClock::advance(2000);
+    timers().fire_due(OBTimer::now());
+    EXPECT_EQ(log, (Log{"before", "after"}));
+    EXPECT_TRUE(timers().empty());
 }
 
 // --- timers and the list ---

@@ -46,14 +46,17 @@ CORBA_ULong valueAt(const OBBuffer& buf, CORBA_ULong offset, bool swap) {
 // Without a client, a failing worker closes its transport itself.
 template<class Worker> class WorkerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { worker_ = connectWorker(server_); }
+
+    // A worker on a new loopback connection whose other end goes to server.
+    static Probe<Worker>* connectWorker(OBSocket& server) {
         CORBA_UShort port = 0;
         OBSocket listener = openListener(port);
         OBObjVar<OCI_Connector> connector = new OCI_IIOP_Connector_impl("127.0.0.1", port);
         OCI_Transport* transport = connector->connect();
-        server_ = OBSocket(OBSocketAccept(listener.get()));
-        ASSERT_NE(server_.get(), OBNoSocket);
-        worker_ = new Probe<Worker>(nullptr, transport);
+        server = OBSocket(OBSocketAccept(listener.get()));
+        EXPECT_NE(server.get(), OBNoSocket);
+        return new Probe<Worker>(nullptr, transport);
     }
 
     void serverSend(const Bytes& bytes) { PeerSocket::sendOn(server_.get(), bytes); }
@@ -166,22 +169,43 @@ TYPED_TEST(WorkerTest, AMessageHalfReadByATimedWaitIsContinuedByABlockingOne) {
 
 TYPED_TEST(WorkerTest, AReplyToAForgottenIdIsDroppedOncePerTimeItWasForgotten) {
     const CORBA_ULong forgotten = 0xFFFF0001u;
-    OBGIOPClientWorker::forget_request(forgotten);
-    OBGIOPClientWorker::forget_request(forgotten);
+    this->worker_->forget_request(forgotten);
+    this->worker_->forget_request(forgotten);
     this->serverSend(replyWithValue(forgotten, 1));
     this->serverSend(replyWithValue(41, 2));
     OBBuffer buf;
     bool swap = false;
     CORBA_ULong status = 0;
     EXPECT_EQ(valueAt(buf, this->worker_->receive_reply(41, buf, swap, status, -1), swap), 2u);
-    EXPECT_TRUE(OBGIOPClientWorker::is_forgotten(forgotten));
+    EXPECT_TRUE(this->worker_->is_forgotten(forgotten));
     EXPECT_EQ(this->worker_->take_reply(forgotten, buf, swap, status), 0u);
 
     this->serverSend(replyWithValue(forgotten, 3));
     this->serverSend(replyWithValue(42, 4));
     EXPECT_EQ(valueAt(buf, this->worker_->receive_reply(42, buf, swap, status, -1), swap), 4u);
-    EXPECT_FALSE(OBGIOPClientWorker::is_forgotten(forgotten));
+    EXPECT_FALSE(this->worker_->is_forgotten(forgotten));
     EXPECT_EQ(this->worker_->take_reply(forgotten, buf, swap, status), 0u);
+}
+
+// The ids whose waiters gave up belong to their connection and go with it:
+// on another connection a reply with such an id (request ids wrap after 2^32
+// requests) is a genuine one.
+TYPED_TEST(WorkerTest, ForgottenIdsGoWithTheirConnection) {
+    const CORBA_ULong id = 0xFFFF0002u;
+    OBSocket otherServer;
+    OBObjVar<Probe<TypeParam>> other = this->connectWorker(otherServer);
+    this->worker_->forget_request(id);
+    EXPECT_TRUE(this->worker_->is_forgotten(id));
+    this->worker_->close();
+    this->worker_ = OBObjVar<Probe<TypeParam>>();  // the connection is gone before the late reply
+    PeerSocket::sendOn(otherServer.get(), replyWithValue(id, 7));
+    OBBuffer buf;
+    bool swap = false;
+    CORBA_ULong status = 0;
+    const CORBA_ULong offset = other->receive_reply(id, buf, swap, status, 2000);
+    ASSERT_NE(offset, 0u) << "the reply was dropped as the late one of another connection";
+    EXPECT_EQ(valueAt(buf, offset, swap), 7u);
+    EXPECT_FALSE(other->is_forgotten(id));
 }
 
 TYPED_TEST(WorkerTest, TimedWaitWithoutAReplyReturnsZero) {
@@ -426,6 +450,33 @@ TEST_F(ReactiveWorkerTest, PeerClosingWhileIdleIsStoredAndRaisedByEveryWait) {
     }
     requestBuffer(40, buf);
     EXPECT_THROW(worker_->send_nowait(buf), CORBA_COMM_FAILURE);
+}
+
+// A select that fails while the worker waits ends the worker, as every
+// CORBA_COMM_FAILURE does: the call cannot get its reply any more.
+TEST_F(ReactiveWorkerTest, SelectFailureInAWaitDropsTheWorker) {
+    OBSocketHandle closed = OBSocketOpen();
+    ASSERT_NE(closed, OBNoSocket);
+    ASSERT_TRUE(OBSocketClose(closed));
+    Silent stale;
+    reactor()->register_handler(&stale, OBEventRead, closed);
+    OBBuffer buf;
+    bool swap = false;
+    CORBA_ULong status = 0;
+    std::vector<CORBA_ULong> minors;
+    for (CORBA_Long timeout : {-1, 0}) {
+        try {
+            worker_->receive_reply(3, buf, swap, status, timeout);
+            ADD_FAILURE() << "select accepted a closed socket (time-out " << timeout << ")";
+        } catch (const CORBA_COMM_FAILURE& e) {
+            minors.push_back(e.minor());
+        }
+        // Dropped by the first failure: later waits raise it again.
+        EXPECT_EQ(clientHandle(), -1) << "time-out " << timeout;
+    }
+    reactor()->unregister_handler(&stale);
+    EXPECT_EQ(minors, (std::vector<CORBA_ULong>{OBMinorSelect, OBMinorSelect}));
+    EXPECT_EQ(stale.calls, 0);
 }
 
 TEST_F(ReactiveWorkerTest, ReplyInSmallSegmentsIsAssembledAcrossPasses) {

@@ -20,23 +20,18 @@ void reply_outcome(const OBBuffer& buf, CORBA_ULong offset, bool swap, CORBA_ULo
 // the late reply is dropped. The request has gone out, or its rest stays
 // queued and goes out before the next one, so the server may carry it out:
 // completed maybe, lest a caller repeat a call that did happen.
-[[noreturn]] void no_response(CORBA_ULong id, CORBA_Long timeout) {
+[[noreturn]] void no_response(OBGIOPClientWorker* worker, CORBA_ULong id, CORBA_Long timeout) {
     OB_ASSERT_NAMED(timeout >= 0, "t >= 0");
-    OBGIOPClientWorker::forget_request(id);
+    worker->forget_request(id);
     throw CORBA_NO_RESPONSE(0, CORBA_COMPLETED_MAYBE);
 }
 
-// True when the worker handed the request back in buf: the server closed the
-// connection without carrying it out.
-bool handed_back(const CORBA_COMM_FAILURE& failure, const OBBuffer& buf) {
-    return failure.minor() == OBMinorCloseConnection && buf.len != 0;
-}
-
-// What is left of timeout ms (negative: no limit) after clock's time.
-CORBA_Long time_left(CORBA_Long timeout, const OBStopwatch& clock) {
+// What is left of timeout ms (negative: no limit) since start, a reading
+// of OBClockNow() taken when timeout >= 0.
+CORBA_Long time_left(CORBA_Long timeout, long long start) {
     if (timeout < 0)
         return timeout;
-    const long long left = timeout - clock.elapsed();
+    const long long left = timeout - (OBClockNow() - start);
     return left > 0 ? static_cast<CORBA_Long>(left) : 0;
 }
 
@@ -57,7 +52,7 @@ OCI_ConnectorInfo* OBGIOPClient::connector_info() {
 }
 
 OCI_Transport* OBGIOPClient::transport() {
-    OBObjVar<OBGIOPClientWorker> current = worker();
+    OBObjVar<OBGIOPClientWorker> current = worker(-1);
     return current->transport();
 }
 
@@ -75,57 +70,60 @@ CORBA_ULong OBGIOPClient::prepare(CORBA_Object* obj, const char* op) {
 CORBA_ULong OBGIOPClient::request(CORBA_Object* obj, const char* op, OBBuffer& buf, bool& swap,
                                   bool& userException, bool& forward, CORBA_Long timeout) {
     object_key(obj);  // an unusable reference fails before connecting
-    const OBStopwatch clock;
+    // A call without a limit reads no clock.
+    const long long start = timeout < 0 ? 0 : OBClockNow();
     // The local reference keeps the worker alive when a failure drops it.
-    OBObjVar<OBGIOPClientWorker> current = request_worker();
+    OBObjVar<OBGIOPClientWorker> current = request_worker(timeout);
     const CORBA_ULong id = write_request(obj, op, buf, true);
     CORBA_ULong status = 0;
     CORBA_ULong offset = 0;
     try {
-        offset = current->send_and_receive(id, buf, swap, status, timeout);
-    } catch (const CORBA_COMM_FAILURE& failure) {
-        // GIOP's one safe case, and only once: the server closed the
-        // connection without carrying the request out. A second failure
-        // is the caller's.
-        if (!handed_back(failure, buf))
+        offset = current->send_and_receive(id, buf, swap, status, time_left(timeout, start));
+    } catch (const CORBA_COMM_FAILURE&) {
+        // The worker hands the request back only when the server has not
+        // carried it out; it goes once more, and a second failure is the
+        // caller's. Without time left it does not go at all.
+        if (buf.len == 0)
             throw;
-        OBObjVar<OBGIOPClientWorker> fresh = request_worker();
-        offset = fresh->send_and_receive(id, buf, swap, status, time_left(timeout, clock));
+        if (timeout >= 0 && time_left(timeout, start) == 0)
+            throw CORBA_NO_RESPONSE(0, CORBA_COMPLETED_NO);
+        current = request_worker(time_left(timeout, start));
+        offset = current->send_and_receive(id, buf, swap, status, time_left(timeout, start));
     }
     if (offset == 0)
-        no_response(id, timeout);
+        no_response(current, id, timeout);
     reply_outcome(buf, offset, swap, status, userException, forward);
     return offset;
 }
 
 void OBGIOPClient::request_oneway(CORBA_Object* obj, const char* op, OBBuffer& buf) {
     object_key(obj);
-    OBObjVar<OBGIOPClientWorker> current = request_worker();
+    OBObjVar<OBGIOPClientWorker> current = request_worker(-1);
     write_request(obj, op, buf, false);
     current->send_nowait(buf);
 }
 
 void OBGIOPClient::send_deferred(CORBA_Object* obj, const char* op, OBBuffer& buf, CORBA_ULong& id) {
     object_key(obj);
-    OBObjVar<OBGIOPClientWorker> current = request_worker();
+    OBObjVar<OBGIOPClientWorker> current = request_worker(-1);
     id = write_request(obj, op, buf, true);
     current->send_nowait(buf);
 }
 
 CORBA_ULong OBGIOPClient::receive_deferred(CORBA_ULong id, OBBuffer& buf, bool& swap,
                                            bool& userException, bool& forward, CORBA_Long timeout) {
-    OBObjVar<OBGIOPClientWorker> current = worker();
+    OBObjVar<OBGIOPClientWorker> current = worker(-1);
     CORBA_ULong status = 0;
     const CORBA_ULong offset = current->receive_reply(id, buf, swap, status, timeout);
     if (offset == 0)
-        no_response(id, timeout);
+        no_response(current, id, timeout);
     reply_outcome(buf, offset, swap, status, userException, forward);
     return offset;
 }
 
 CORBA_ULong OBGIOPClient::poll_deferred(CORBA_ULong id, OBBuffer& buf, bool& swap,
                                         bool& userException, bool& forward) {
-    OBObjVar<OBGIOPClientWorker> current = worker();
+    OBObjVar<OBGIOPClientWorker> current = worker(-1);
     CORBA_ULong status = 0;
     const CORBA_ULong offset = current->receive_reply(id, buf, swap, status, 0);
     if (offset != 0)
@@ -138,6 +136,10 @@ void OBGIOPClient::remove_worker(OBGIOPClientWorker* worker) {
         release_worker();
 }
 
+bool OBGIOPClient::is_forgotten(CORBA_ULong id) const {
+    return !CORBA_is_nil(worker_.in()) && worker_->is_forgotten(id);
+}
+
 const CORBA_OctetSeq& OBGIOPClient::object_key(CORBA_Object* obj) {
     if (obj->key.length() == 0) {
         obj->key = connector_->object_key_for(obj->ior);
@@ -148,11 +150,11 @@ const CORBA_OctetSeq& OBGIOPClient::object_key(CORBA_Object* obj) {
     return obj->key;
 }
 
-OBGIOPClientWorker* OBGIOPClient::worker() {
+OBGIOPClientWorker* OBGIOPClient::worker(CORBA_Long timeout) {
     if (CORBA_is_nil(worker_.in())) {
         // Held here until a worker has it, so that a worker that cannot be
         // made does not leave the new connection open.
-        OBObjVar<OCI_Transport> fresh(connector_->connect());
+        OBObjVar<OCI_Transport> fresh(connector_->connect_timeout(timeout));
         if (OBConcurrencyModel == OBReactiveModel)
             worker_ = new OBGIOPClientWorkerReactive(this, OBDuplicate(fresh.in()));
         else
@@ -161,10 +163,10 @@ OBGIOPClientWorker* OBGIOPClient::worker() {
     return OBDuplicate(worker_.in());
 }
 
-OBGIOPClientWorker* OBGIOPClient::request_worker() {
+OBGIOPClientWorker* OBGIOPClient::request_worker(CORBA_Long timeout) {
     if (!CORBA_is_nil(worker_.in()))
         worker_->read_arrived();  // lets go of a connection that has ended
-    return worker();
+    return worker(timeout);
 }
 
 CORBA_ULong OBGIOPClient::write_request(CORBA_Object* obj, const char* op, OBBuffer& buf,

@@ -22,25 +22,11 @@ bool readable_now(OBSocketHandle h) {
     return OBSocketSelect(h + 1, &read, nullptr, &none) == 1;
 }
 
-// Raises failure for the two-way request in sent, which has had no reply.
-// A server that sends CloseConnection has not carried out any request still
-// unanswered, and GIOP allows sending it again on a new connection: sent's
-// storage goes back into buf for that. Otherwise, once octets of the
-// request have gone out, the server may have carried it out.
-[[noreturn]] void raise_unanswered(const CORBA_COMM_FAILURE& failure, OCI_Buffer* sent, OBBuffer& buf) {
-    if (failure.minor() == OBMinorCloseConnection) {
-        buf.consume(sent->buf);
-        throw failure;
-    }
-    if (sent->pos != 0 && failure.completed() == CORBA_COMPLETED_NO)
-        throw CORBA_COMM_FAILURE(failure.reason(), failure.minor(), CORBA_COMPLETED_MAYBE);
-    throw failure;
-}
-
 }  // namespace
 
 OBGIOPClientWorker::OBGIOPClientWorker(OBGIOPClient* client, OCI_Transport* transport)
-    : transport_(transport), in_(new OCI_Buffer), client_(client), closed_(false), aheadLen_(0) {}
+    : transport_(transport), in_(new OCI_Buffer), client_(client), closed_(false), aheadLen_(0),
+      peerClosed_(false), heard_(false), lookedAt_(OBClockNow()), usedAt_(lookedAt_) {}
 
 OBGIOPClientWorker::~OBGIOPClientWorker() = default;
 
@@ -60,7 +46,12 @@ void OBGIOPClientWorker::pop_front() {
 void OBGIOPClientWorker::keep_spare(OCI_Buffer* buffer) {
     if (buffer->_OB_getRef() != 1)
         return;
-    buffer->buf.clear();
+    // A small message's storage becomes the next in-buffer's, so that a
+    // call allocates once (its request) instead of twice.
+    if (buffer->buf.len <= OBGIOPReadAhead)
+        spareStorage_.consume(buffer->buf);
+    else
+        buffer->buf.clear();
     spare_ = OBDuplicate(buffer);
 }
 
@@ -86,6 +77,47 @@ void OBGIOPClientWorker::fail(const CORBA_COMM_FAILURE&) {
     drop();
 }
 
+void OBGIOPClientWorker::raise_unanswered(const CORBA_COMM_FAILURE& failure, OCI_Buffer* sent,
+                                          OBBuffer& buf) {
+    // Whatever the failure, even one that a reactor callback of another
+    // connection let escape, this connection cannot deliver the reply.
+    fail(failure);
+    // GIOP: a server that sends CloseConnection has not carried out the
+    // requests still unanswered on that connection, and a server carries out
+    // only whole messages. Either way the request may go again, elsewhere.
+    if (peerClosed_ || !sent->is_full()) {
+        buf.consume(sent->buf);
+        throw failure;
+    }
+    if (failure.completed() == CORBA_COMPLETED_NO)
+        throw CORBA_COMM_FAILURE(failure.reason(), failure.minor(), CORBA_COMPLETED_MAYBE);
+    throw failure;
+}
+
+bool OBGIOPClientWorker::idle() {
+    const long long now = OBClockNow();
+    if (heard_) {
+        heard_ = false;
+        usedAt_ = lookedAt_;
+    }
+    lookedAt_ = now;
+    return now - usedAt_ >= OBGIOPLookAfterIdle;
+}
+
+void OBGIOPClientWorker::forget_request(CORBA_ULong id) { forgotten_.push_back(id); }
+
+bool OBGIOPClientWorker::is_forgotten(CORBA_ULong id) const {
+    return std::find(forgotten_.begin(), forgotten_.end(), id) != forgotten_.end();
+}
+
+bool OBGIOPClientWorker::take_forgotten(CORBA_ULong id) {
+    auto late = std::find(forgotten_.begin(), forgotten_.end(), id);
+    if (late == forgotten_.end())
+        return false;
+    forgotten_.erase(late);
+    return true;
+}
+
 CORBA_ULong OBGIOPClientWorker::send_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
                                                  CORBA_ULong& status, CORBA_Long timeout) {
     OBObjVar<OBGIOPClientWorker> self = OBDuplicate(this);
@@ -104,17 +136,12 @@ CORBA_ULong OBGIOPClientWorker::send_and_receive(CORBA_ULong id, OBBuffer& buf, 
 
 CORBA_ULong OBGIOPClientWorker::flush_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
                                                   CORBA_ULong& status, CORBA_Long timeout) {
-    try {
-        if (timeout < 0) {
-            send_queue_blocking();
-        } else {
-            timeout = send_queue_timed(timeout);
-            if (timeout < 0)
-                return 0;
-        }
-    } catch (const CORBA_COMM_FAILURE&) {
-        drop();
-        throw;
+    if (timeout < 0) {
+        send_queue_blocking();
+    } else {
+        timeout = send_queue_timed(timeout);
+        if (timeout < 0)
+            return 0;
     }
     return receive_reply(id, buf, swap, status, timeout);
 }
@@ -154,8 +181,11 @@ void OBGIOPClientWorker::send_nowait(OBBuffer& buf) {
 void OBGIOPClientWorker::read_arrived() {
     OBObjVar<OBGIOPClientWorker> self = OBDuplicate(this);
     try {
-        // Exact reads, as in a timed wait, which may continue what is left.
-        if (read_ahead() || readable_now(transport_->handle()))
+        // A late reply may be followed by the close: read on while octets
+        // come. Exact reads, as in a timed wait, which may continue what is
+        // left.
+        const bool look = idle();
+        while (read_ahead() || (look && readable_now(transport_->handle())))
             read_available(OBGIOPHeaderSize);
     } catch (const CORBA_COMM_FAILURE& failure) {
         fail(failure);
@@ -279,7 +309,14 @@ CORBA_ULong OBGIOPClientWorker::take_reply(CORBA_ULong id, OBBuffer& buf, bool& 
 }
 
 void OBGIOPClientWorker::new_in_buffer(CORBA_ULong window) {
-    in_->buf.alloc(std::max(window, aheadLen_));
+    const CORBA_ULong size = std::max(window, aheadLen_);
+    if (spareStorage_.len >= std::max(OBGIOPHeaderSize, aheadLen_)) {
+        in_->buf.consume(spareStorage_);
+        if (in_->buf.len > size)
+            in_->buf.shrink(size);
+    } else {
+        in_->buf.alloc(size);
+    }
     in_->pos = aheadLen_;
     if (aheadLen_ == 0)
         return;
@@ -333,6 +370,7 @@ void OBGIOPClientWorker::process_message() {
     OBBuffer message;
     message.consume(in_->buf);
     in_->pos = 0;
+    heard_ = true;
     switch (header_.message_type) {
     case OBGIOPReply:
         keep_reply(message, header_.swap());
@@ -343,6 +381,7 @@ void OBGIOPClientWorker::process_message() {
     case OBGIOPLocateReply:
         throw protocol_failure(OBMinorWrongMessage);
     case OBGIOPCloseConnection:
+        peerClosed_ = true;
         throw protocol_failure(OBMinorCloseConnection);
     case OBGIOPMessageError:
         throw protocol_failure(OBMinorMessageError);

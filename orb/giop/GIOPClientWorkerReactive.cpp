@@ -63,9 +63,9 @@ CORBA_ULong OBGIOPClientWorkerReactive::receive_reply(CORBA_ULong id, OBBuffer& 
             return offset;
         raise_failure();
         if (timeout < 0) {
-            const bool dispatched = reactor()->dispatch_one(timeout);
+            const bool dispatched = dispatch(timeout);
             OB_ASSERT_NAMED(dispatched, "false");
-        } else if (clock.elapsed() > timeout || !reactor()->dispatch_one(timeout)) {
+        } else if (clock.elapsed() > timeout || !dispatch(timeout)) {
             return 0;
         }
     }
@@ -74,8 +74,19 @@ CORBA_ULong OBGIOPClientWorkerReactive::receive_reply(CORBA_ULong id, OBBuffer& 
 void OBGIOPClientWorkerReactive::send_nowait(OBBuffer& buf) {
     OBObjVar<OBGIOPClientWorker> self = OBDuplicate(static_cast<OBGIOPClientWorker*>(this));
     enqueue(buf);
-    reactor()->dispatch_one(0);
+    dispatch(0);
     raise_failure();
+}
+
+bool OBGIOPClientWorkerReactive::dispatch(CORBA_Long timeout) {
+    try {
+        return reactor()->dispatch_one(timeout);
+    } catch (const CORBA_COMM_FAILURE& failure) {
+        // A failed select, or a failure that another handler let escape:
+        // either way the wait has ended without this connection's reply.
+        fail(failure);
+        throw;
+    }
 }
 
 void OBGIOPClientWorkerReactive::on_events(CORBA_Long mask) {

@@ -264,14 +264,18 @@ OCI_ProfileId OCI_IIOP_Connector_impl::tag() { return IOP_TAG_INTERNET_IOP; }
 
 void OCI_IIOP_Connector_impl::close() { socket_.reset(); }
 
-OCI_Transport* OCI_IIOP_Connector_impl::connect() {
+OCI_Transport* OCI_IIOP_Connector_impl::connect() { return connect_timeout(-1); }
+
+OCI_Transport* OCI_IIOP_Connector_impl::connect_timeout(CORBA_Long ms) {
     close();
     socket_ = OBSocket(OBSocketOpen());
     if (socket_.get() == OBNoSocket)
         throwSocketFailure(OBMinorSocket);
     if (!OBSocketSetNoDelay(socket_.get()))
         closeAndThrow(socket_, OBMinorSetsockopt);
-    if (!OBSocketConnect(socket_.get(), addr_))
+    const bool done = ms < 0 ? OBSocketConnect(socket_.get(), addr_)
+                             : OBSocketConnectWithin(socket_.get(), addr_, static_cast<CORBA_ULong>(ms));
+    if (!done)
         closeAndThrow(socket_, OBMinorConnect);
     // The connection is the transport's, or closed when none can be made.
     OBSocket connected(std::move(socket_));

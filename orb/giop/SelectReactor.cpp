@@ -161,8 +161,11 @@ void OBSelectReactor::dispatch(const Sets& ready) {
             events |= OBEventRead;
         if (ready.write.contains(entry.handle))
             events |= OBEventWrite;
-        // An earlier callback may have removed, even destroyed, this handler.
-        if (events != 0 && registered(entry.serial))
+        // An earlier callback may have removed, even destroyed, this handler,
+        // or taken its mask away. A handler without a mask has closed its
+        // socket, whose number another socket in the sets may have taken.
+        events &= current_mask(entry.serial);
+        if (events != 0)
             entry.handler->on_events(events);
     }
 }
@@ -173,6 +176,14 @@ void OBSelectReactor::notify_stop() {
         if (registered(entry.serial))
             entry.handler->on_reactor_stop();
     }
+}
+
+CORBA_Long OBSelectReactor::current_mask(CORBA_ULong serial) const {
+    for (const Entry& entry : table_) {
+        if (entry.serial == serial)
+            return entry.mask;
+    }
+    return 0;
 }
 
 bool OBSelectReactor::registered(CORBA_ULong serial) const {

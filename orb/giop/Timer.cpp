@@ -2,8 +2,7 @@
 #include <OB/Timer.h>
 
 #include <OB/Assert.h>
-
-#include <chrono>
+#include <OB/Clock.h>
 
 // Checks that t is normalised; the report names the operand.
 #define OB_CHECK_TIME(t)                 \
@@ -47,8 +46,9 @@ void OBTimer::stop_timer() {
 }
 
 OBTimeVal OBTimer::now() {
-    using namespace std::chrono;
-    auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    // Counted from the clock's origin in this process, not from 1970: the
+    // 32-bit seconds last 68 years of running, whatever the date.
+    const long long ms = OBClockNow();
     OBTimeVal tv = {static_cast<CORBA_Long>(ms / 1000), static_cast<CORBA_Long>(ms % 1000) * 1000};
     return tv;
 }

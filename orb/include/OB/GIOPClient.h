@@ -49,14 +49,19 @@ public:
     // prepare's offset), sends it with a new request id and waits. The reply
     // status sets the flags: USER_EXCEPTION sets userException,
     // LOCATION_FORWARD sets forward, SYSTEM_EXCEPTION raises the carried
-    // exception as its class. No reply within timeout >= 0 ms forgets the id
-    // and raises CORBA_NO_RESPONSE (minor 0, COMPLETED_MAYBE). A lost or broken
+    // exception as its class. timeout >= 0 bounds the whole call, its
+    // connect included: no reply within it forgets the id and raises
+    // CORBA_NO_RESPONSE (minor 0, COMPLETED_MAYBE); a connect that does not
+    // finish within it raises CORBA_COMM_FAILURE minor 10. A lost or broken
     // connection raises CORBA_COMM_FAILURE and the next request reconnects;
-    // COMPLETED_MAYBE once octets of the request have gone out. A server
-    // that closes the connection (CloseConnection) before the reply has not
-    // carried the request out: it is sent once more, on a new connection,
-    // within what is left of timeout, and a failure of that is raised.
-    // Nothing goes out on a connection that the server has already closed.
+    // COMPLETED_MAYBE once the whole request has gone out. A request that
+    // the server cannot have carried out (it closed the connection with
+    // CloseConnection before the reply, or the connection failed before the
+    // request's last octet went out) is sent once more, on a new
+    // connection, within what is left of timeout, and a failure of that is
+    // raised; with no time left it is not sent, and CORBA_NO_RESPONSE
+    // (minor 0, COMPLETED_NO) is raised. Nothing goes out on a connection
+    // that the server has already closed.
     CORBA_ULong request(CORBA_Object* obj, const char* op, OBBuffer& buf, bool& swap,
                         bool& userException, bool& forward, CORBA_Long timeout) override;
 
@@ -78,17 +83,21 @@ public:
     // the next request connects anew.
     void remove_worker(OBGIOPClientWorker* worker);
 
+    // True while the current connection will drop a late reply to id.
+    bool is_forgotten(CORBA_ULong id) const;
+
 private:
     // The cached object key of obj, looked up when empty; never empty.
     const CORBA_OctetSeq& object_key(CORBA_Object* obj);
 
-    // The current worker, connecting first when there is none (new reference).
-    OBGIOPClientWorker* worker();
+    // The current worker, connecting first, within timeout ms when
+    // timeout >= 0, when there is none (new reference).
+    OBGIOPClientWorker* worker(CORBA_Long timeout);
 
     // The worker to write a new request on (new reference): the current one
     // unless what has arrived on it shows that its connection has ended,
-    // else one on a new connection.
-    OBGIOPClientWorker* request_worker();
+    // else one on a new connection, connected within timeout as worker().
+    OBGIOPClientWorker* request_worker(CORBA_Long timeout);
 
     // Allocates a request id and writes the GIOP and Request headers into buf.
     CORBA_ULong write_request(CORBA_Object* obj, const char* op, OBBuffer& buf, bool responseExpected);

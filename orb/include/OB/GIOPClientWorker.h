@@ -6,43 +6,37 @@
 // OBGIOPClientWorker reads its socket on the waiting thread itself;
 // OBGIOPClientWorkerReactive lets the process-wide reactor call it and makes
 // the waiting thread drive the reactor. Workers are used from one thread;
-// the request-id counter and the forgotten list are process-wide and
-// unguarded.
+// the request-id counter is process-wide and unguarded. Each worker keeps
+// the ids whose waiters gave up, so that they go with its connection.
 //
 // Any CORBA_COMM_FAILURE met by a worker makes it ask its client to drop it
 // (OBGIOPClient::remove_worker), which closes the transport; the failure is
 // then raised (blocking) or stored and raised by every later wait (reactive).
 // Protocol failures carry COMPLETED_MAYBE and an empty reason; so does any
-// failure that a two-way request meets once part of it has gone out, since
-// the server may have carried it out. The one exception is a CloseConnection
-// before the reply: GIOP says that the server has not carried the request
-// out, and the worker hands it back for sending on a new connection.
+// failure that a two-way request meets once all of it has gone out, since
+// the server may have carried it out. A server carries out only whole
+// messages, so a request whose last octet has not gone out, and one
+// unanswered when its own connection brought a CloseConnection, have not
+// been carried out: the worker hands such a request back for sending on a
+// new connection.
 #ifndef OB_GIOP_CLIENT_WORKER_H
 #define OB_GIOP_CLIENT_WORKER_H
 
+#include <OB/Clock.h>
 #include <OB/GIOP.h>
 #include <OB/OCI.h>
 #include <OB/SelectReactor.h>
 
-#include <chrono>
 #include <forward_list>
 #include <memory>
+#include <vector>
 
 class OBGIOPClient;
 
-// Milliseconds since construction, on a clock that never jumps.
-class OBStopwatch {
-public:
-    OBStopwatch() : start_(std::chrono::steady_clock::now()) {}
-    long long elapsed() const {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now() - start_)
-            .count();
-    }
-
-private:
-    std::chrono::steady_clock::time_point start_;
-};
+// A connection that has brought a message within this many milliseconds is
+// not looked at before a request: a server closes an idle connection, not
+// one in use, and the look costs a system call.
+const long long OBGIOPLookAfterIdle = 100;
 
 // Octets a fresh in-buffer offers to one read when the wait has no limit, so
 // that a small message usually arrives with a single recv. What is read
@@ -73,9 +67,10 @@ public:
     // offset of the reply body, swap the sender's swap flag and status the
     // reply status. timeout < 0 waits without limit; otherwise 0 is returned
     // when timeout ms passed first, leaving unsent octets queued. A failure
-    // is raised COMPLETED_MAYBE once octets of the request have gone out;
-    // after a CloseConnection (minor OBMinorCloseConnection) buf holds the
-    // request again, whole.
+    // is raised COMPLETED_MAYBE once the whole request has gone out; when
+    // the server cannot have carried it out (a CloseConnection on this
+    // connection before the reply, or a failure before its last octet went
+    // out) buf holds the request again, whole, for sending anew.
     virtual CORBA_ULong send_and_receive(CORBA_ULong id, OBBuffer& buf, bool& swap,
                                          CORBA_ULong& status, CORBA_Long timeout);
 
@@ -89,33 +84,35 @@ public:
     // blocking; the rest goes out, in order, before anything queued later.
     virtual void send_nowait(OBBuffer& buf);
 
-    // Reads and handles, without waiting, what has arrived. Called before a
-    // request is written, so that nothing goes out on a connection that the
-    // server has closed meanwhile (a CloseConnection or the end of the
-    // stream waiting to be read): a failure found here drops the worker
-    // instead of being raised.
+    // Reads and handles, without waiting, every message that has arrived
+    // (late replies, then a CloseConnection or the end of the stream), as
+    // long as octets keep coming. Called before a request is written, so
+    // that nothing goes out on a connection that the server has closed
+    // meanwhile: a failure found here drops the worker instead of being
+    // raised. A connection that has brought a message within
+    // OBGIOPLookAfterIdle ms is looked at only for octets already read.
     void read_arrived();
 
     // The counter's value, then increments it (the first id is 0).
     static CORBA_ULong next_request_id();
 
-    // Appends id to the forgotten list: its reply will be read and dropped.
-    static void forget_request(CORBA_ULong id);
+    // Adds id to this connection's forgotten ids: its reply will be read and
+    // dropped. The ids go with the worker.
+    void forget_request(CORBA_ULong id);
 
-    // True while id is in the forgotten list.
-    static bool is_forgotten(CORBA_ULong id);
-
-    // Takes id out of the forgotten list; false when it is not there.
-    static bool take_forgotten(CORBA_ULong id);
+    // True while id is among this connection's forgotten ids.
+    bool is_forgotten(CORBA_ULong id) const;
 
     // If a reply to id is stored: moves the whole message into buf, sets
     // swap and status, forgets the entry and returns the body's offset
     // (at least 12). Otherwise 0 and nothing changes.
     CORBA_ULong take_reply(CORBA_ULong id, OBBuffer& buf, bool& swap, CORBA_ULong& status);
 
-    // Starts a message: fresh in-buffer storage of window octets (more if
-    // more were read ahead), holding the octets read ahead beyond the last
-    // message; decodes the header when they include it.
+    // Starts a message: in-buffer storage of window octets (more if more
+    // were read ahead; fewer, but room for a header and what was read ahead,
+    // when the storage of the last small message sent is reused), holding
+    // the octets read ahead beyond the last message; decodes the header
+    // when they include it.
     void new_in_buffer(CORBA_ULong window);
 
     // Decodes the header in the in-buffer's first 12 octets and sets the
@@ -146,6 +143,13 @@ protected:
     // Drops the worker for a failure that is not raised at once; the
     // reactive worker also keeps it for its waiters.
     virtual void fail(const CORBA_COMM_FAILURE& failure);
+
+    // Called when a two-way request in sent has met failure: drops the
+    // worker, then raises. Hands the request back in buf, for sending on a
+    // new connection, when the server cannot have carried it out; else the
+    // failure is raised COMPLETED_MAYBE once all of sent has gone out.
+    [[noreturn]] void raise_unanswered(const CORBA_COMM_FAILURE& failure, OCI_Buffer* sent,
+                                       OBBuffer& buf);
 
     // Sends what is queued and waits for the reply to id, as
     // send_and_receive does once it has queued the request.
@@ -194,6 +198,15 @@ private:
         CORBA_ULong offset = 0;
     };
 
+    // Takes id out of the forgotten ids; false when it is not there.
+    bool take_forgotten(CORBA_ULong id);
+
+    // True unless the connection has brought a message within the last
+    // OBGIOPLookAfterIdle ms; it may also be true for one used a little more
+    // recently, never false for an idle one. Called before each request;
+    // one clock reading.
+    bool idle();
+
     // Sets the in-buffer's length to size, keeping octets read beyond it.
     void fit_in_buffer(CORBA_ULong size);
 
@@ -203,7 +216,8 @@ private:
     // Stores the Reply in message (taken over), unless its id was forgotten.
     void keep_reply(OBBuffer& message, bool swap);
 
-    // Keeps buffer, emptied, for the next enqueue when nobody else holds it.
+    // Keeps buffer, emptied, for the next enqueue when nobody else holds
+    // it, and its storage, when small, for the next in-buffer.
     void keep_spare(OCI_Buffer* buffer);
 
     // receive_reply without limit / with a limit of timeout ms.
@@ -220,11 +234,20 @@ private:
     bool closed_;                      // close() has been called
     OBObjSeq<OCI_Buffer> queue_;       // outgoing messages, front being written
     OBObjVar<OCI_Buffer> spare_;       // emptied queue entry for reuse, or nil
+    OBBuffer spareStorage_;            // a small sent message's storage, or empty
     OBGIOPMessageHeader header_;       // header of the message in in_
     std::forward_list<Reply> replies_; // newest first
     std::forward_list<Reply> unused_;  // entries kept for later replies
     CORBA_Octet ahead_[OBGIOPReadAhead]; // octets read beyond the last message
     CORBA_ULong aheadLen_;
+    std::vector<CORBA_ULong> forgotten_; // ids whose late replies are dropped
+    bool peerClosed_;                  // a CloseConnection has come
+    // Whether a message has come since the last idle(): it came after the
+    // clock reading of that call, which is then the time of last use. This
+    // costs no clock reading per message, and errs only towards looking.
+    bool heard_;
+    long long lookedAt_;               // OBClockNow() at the last idle()
+    long long usedAt_;                 // a time at or before the last message
 };
 
 // The reactive worker: registered with the reactor for reading from its
@@ -274,6 +297,10 @@ protected:
 private:
     // Writes the front buffer without blocking.
     void write_available();
+
+    // One reactor pass (dispatch_one); a CORBA_COMM_FAILURE out of it drops
+    // this worker before it is raised.
+    bool dispatch(CORBA_Long timeout);
 
     // Raises a copy of the stored failure, if any.
     void raise_failure() const;

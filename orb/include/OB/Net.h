@@ -35,10 +35,12 @@ const OBSocketHandle OBNoSocket = -1;
 const int OBErrWouldBlock = WSAEWOULDBLOCK;
 const int OBErrConnReset = WSAECONNRESET;
 const int OBErrConnRefused = WSAECONNREFUSED;
+const int OBErrTimedOut = WSAETIMEDOUT;
 #else
 const int OBErrWouldBlock = EWOULDBLOCK;
 const int OBErrConnReset = ECONNRESET;
 const int OBErrConnRefused = ECONNREFUSED;
+const int OBErrTimedOut = ETIMEDOUT;
 #endif
 const int OBErrHostNotFound = 11001;  // WSAHOST_NOT_FOUND
 const int OBErrTryAgain = 11002;      // WSATRY_AGAIN: transient lookup failure
@@ -108,6 +110,11 @@ bool OBSocketSetReuseAddr(OBSocketHandle h);
 
 // Connects h to addr, in h's current blocking mode; true on success.
 bool OBSocketConnect(OBSocketHandle h, const sockaddr_in& addr);
+
+// Connects the blocking socket h to addr, waiting at most ms; true on
+// success, h blocking again. A connect still unfinished after ms fails with
+// OBErrTimedOut as last socket error.
+bool OBSocketConnectWithin(OBSocketHandle h, const sockaddr_in& addr, CORBA_ULong ms);
 
 // Binds h to addr (port 0: the system chooses); true on success.
 bool OBSocketBind(OBSocketHandle h, const sockaddr_in& addr);

@@ -136,6 +136,9 @@ public:
     virtual void close() = 0;
     // Opens a new connection. CORBA_COMM_FAILURE minor 5, 6 or 10 (COMPLETED_NO).
     virtual OCI_Transport* connect() = 0;
+    // As connect, giving up after ms milliseconds (ms < 0: the system's own
+    // limit) with minor 10.
+    virtual OCI_Transport* connect_timeout(CORBA_Long ms) = 0;
     // True if some IIOP profile of ior names this connector's endpoint.
     virtual CORBA_Boolean serves_ior(const IOP_IOR& ior) = 0;
     // Connect-policy check, then serves_ior.

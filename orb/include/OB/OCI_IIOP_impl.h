@@ -143,6 +143,9 @@ public:
     // callbacks have seen its info. Minor 5 (socket), 6 (setsockopt) or 10
     // (connect); the connector is unchanged after a failure.
     OCI_Transport* connect() override;
+    // As connect; when ms >= 0 the connect waits at most ms and then fails
+    // with minor 10, the reason describing a time-out.
+    OCI_Transport* connect_timeout(CORBA_Long ms) override;
     // The IIOP profiles are looked at in order up to the first match; one
     // whose host does not resolve does not match.
     CORBA_Boolean serves_ior(const IOP_IOR& ior) override;

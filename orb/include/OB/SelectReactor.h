@@ -116,6 +116,9 @@ private:
     // True if the entry with serial is still in the table.
     bool registered(CORBA_ULong serial) const;
 
+    // The mask that the entry with serial has now; 0 when it is gone.
+    CORBA_Long current_mask(CORBA_ULong serial) const;
+
     std::vector<Entry> table_;
     CORBA_ULong next_serial_ = 0;
     std::vector<Entry> pass_;   // copy of the table for the outermost pass

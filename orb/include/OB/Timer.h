@@ -45,8 +45,10 @@ public:
     // The time at which the timer fires.
     const OBTimeVal& time() const { return time_; }
 
-    // The wall clock with millisecond resolution: seconds since the epoch and
-    // the milliseconds as microseconds.
+    // The ORB's clock (OB/Clock.h) with millisecond resolution: seconds
+    // since its origin and the milliseconds as microseconds. Timers compare
+    // only with each other, so the origin is the process's first reading,
+    // not the epoch: no date overflows the 32-bit seconds.
     static OBTimeVal now();
 
     // -1, 0 or 1 as a is earlier than, equal to or later than b.
