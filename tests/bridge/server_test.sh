@@ -57,9 +57,9 @@ check "interface marshalled by the type library" has_key "HKCR\\Interface\\$iid\
 cat > "$work/client.vbs" <<'VBS'
 On Error Resume Next
 Set m = CreateObject("StavaAutomationBridge.Model")
-If Err.Number <> 0 Then WScript.Echo "create failed " & Hex(Err.Number)
+If Err.Number <> 0 Then WScript.Echo "create failed " & Hex(Err.Number) & " " & Err.Description
 Set m2 = CreateObject("StavaAutomationBridge.Model.1")
-If Err.Number <> 0 Then WScript.Echo "create .1 failed " & Hex(Err.Number)
+If Err.Number <> 0 Then WScript.Echo "create .1 failed " & Hex(Err.Number) & " " & Err.Description
 WScript.Echo "isValid=" & m.isValid
 WScript.Echo "addNode=" & m.addNode(1.5, -2.0)
 WScript.Echo "addEBBeam=" & m2.addEBBeam(1, 2)

@@ -21,6 +21,9 @@ Function WaitForFile(path, seconds)
 End Function
 
 Set m = CreateObject("StavaAutomationBridge.Model")
+' Reported only when it fails: the test compares the rest of the output.
+If Err.Number <> 0 Then WScript.Echo "CreateObject err=" & Hex(Err.Number) & " desc=" & Err.Description
+Err.Clear
 WScript.Echo "first addNode=" & m.addNode(0, 0) & " err=" & Hex(Err.Number)
 Err.Clear
 fso.CreateTextFile(dir & "\held", True).Close

@@ -5,6 +5,9 @@
 On Error Resume Next
 seconds = CLng(WScript.Arguments(0))
 Set m = CreateObject("StavaAutomationBridge.Model")
+' Reported only when it fails: the test compares the rest of the output.
+If Err.Number <> 0 Then WScript.Echo "CreateObject err=" & Hex(Err.Number) & " desc=" & Err.Description
+Err.Clear
 WScript.Echo "first=" & m.addNode(0, 0) & " err=" & Hex(Err.Number)
 Err.Clear
 started = Timer
