@@ -5,56 +5,187 @@
 # soak of our ORB, then the Windows tests in three Wine lanes (the x86_64
 # build; the i686 release build in a 32-bit prefix; the i686 build in a
 # 64-bit prefix, as on 64-bit Windows) and a soak of each bridge build.
+# Each step prints its time; the end, a table of them and the total.
+#
+# What waits more than it computes runs beside something else: the bridge
+# soaks beside the fuzzers (which run for a fixed time), the ORB soak beside
+# valgrind, and the three Wine lanes at once (each has its own prefixes and
+# wineservers). Output of a step that runs beside another goes to a file and
+# is printed whole when the step ends, step by step.
+#
+# Part of it, for one lane or test (names are ctest -R patterns):
+#   scripts/test.sh [--lane LANE]... [--repeat N] [TEST...]
+# LANE is native, win64, win32 or wow64 (default: all four); only the builds
+# that the lanes need are brought up to date (no install, no fuzzers,
+# valgrind or soaks), and the tests run N times (default 1), each run
+# reported; the end says how many runs of each lane passed and failed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/install-deps.sh
+
+usage() { echo "usage: $0 [--lane native|win64|win32|wow64]... [--repeat N] [TEST...]" >&2; exit 2; }
+lanes=()
+repeat=
+tests=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --lane) [ $# -ge 2 ] || usage; lanes+=("$2"); shift 2 ;;
+    --repeat) [[ ${2:-} =~ ^[1-9][0-9]*$ ]] || usage; repeat=$2; shift 2 ;;
+    -*) usage ;;
+    *) tests+=("$1"); shift ;;
+  esac
+done
+for lane in "${lanes[@]}"; do
+  case $lane in native | win64 | win32 | wow64) ;; *) usage ;; esac
+done
+partial=false
+[ ${#lanes[@]} -eq 0 ] && [ -z "$repeat" ] && [ ${#tests[@]} -eq 0 ] || partial=true
+[ ${#lanes[@]} -gt 0 ] || lanes=(native win64 win32 wow64)
+repeat=${repeat:-1}
 
 jobs=$(nproc)
+logs=$(mktemp -d /tmp/stava-test.XXXXXX)
+trap 'rm -rf "$logs"' EXIT
+started=$SECONDS
+times=()
+status=0
+
+# Runs a step in the foreground: its heading, its output, its time. Its
+# exit status is left in step_rc.
+step() { # name, command...
+  local name=$1 begin=$SECONDS rc=0 result=ok
+  shift
+  echo "== $name"
+  "$@" || rc=$?
+  step_rc=$rc
+  [ "$rc" -eq 0 ] || { result="FAILED (exit $rc)"; status=1; }
+  times+=("$(printf '%6d s  %s: %s' $((SECONDS - begin)) "$name" "$result")")
+  echo "-- $name: $result, $((SECONDS - begin)) s"
+}
+# Starts a step in the background, its output in a file of its own.
+declare -A begun begun_pid
+begin_step() { # name, command...
+  local name=$1
+  shift
+  begun[$name]=$SECONDS
+  ( "$@" ) >"$logs/$name.log" 2>&1 </dev/null &
+  begun_pid[$name]=$!
+}
+# Waits for a step started by begin_step and prints its output whole.
+end_step() { # name
+  local name=$1 rc=0 result=ok
+  wait "${begun_pid[$name]}" || rc=$?
+  echo "== $name"
+  cat "$logs/$name.log"
+  [ "$rc" -eq 0 ] || { result="FAILED (exit $rc)"; status=1; }
+  # Background steps overlap: their times add up to more than the total.
+  times+=("$(printf '%6d s  %s: %s (beside others)' $((SECONDS - begun[$name])) "$name" "$result")")
+  echo "-- $name: $result, $((SECONDS - begun[$name])) s"
+}
+
 # The presets in CMakePresets.json: build/native, build/win64, build/win32.
 build() { # preset
   cmake --preset "$1" >/dev/null
   cmake --build --preset "$1" -j "$jobs"
 }
-build native
-# The Windows end-to-end tests drive the native application stand-in.
-build win64
-build win32
-
-status=0
-echo "== native tests"
-ctest --preset native -j "$jobs" || status=1
-
-echo "== fuzzers, ${FUZZ_SECONDS:-45} s each"
-FUZZ_SECONDS=${FUZZ_SECONDS:-45} bash fuzz/run.sh || status=1
-
-echo "== valgrind: native unit tests without sanitizers"
-bash scripts/valgrind.sh || status=1
-
-echo "== soak: a million calls through our ORB in each concurrency model"
-bash bench/soak.sh 1000000 --reactive || status=1
 
 # Every Windows test of a build in one lane (scripts/wine-lane.sh): the
 # unit-test programs in a prefix of the lane, the script tests in prefixes
 # of their own. The lane's test preset names the lane and its build.
-wine_lane_tests() { # lane, its build dir (for the heading)
-  local prefix rc=0
-  echo "== Windows tests under Wine, lane $1 ($2)"
-  prefix=$(STAVA_WINE_LANE=$1 bash scripts/wine-prefix.sh) || { echo "no Wine prefix"; return 1; }
-  WINEPREFIX=$prefix ctest --preset "$1" || rc=1
+# Arguments after the lane go to ctest.
+wine_lane_tests() { # lane, ctest arguments...
+  local lane=$1 prefix rc=0
+  shift
+  prefix=$(STAVA_WINE_LANE=$lane bash scripts/wine-prefix.sh) || { echo "no Wine prefix"; return 1; }
+  WINEPREFIX=$prefix ctest --preset "$lane" "$@" || rc=1
   WINEPREFIX=$prefix /usr/lib/wine/wineserver -k || true
   rm -rf "$(dirname "$prefix")"
   return $rc
 }
-wine_lane_tests win64 build/win64 || status=1
-wine_lane_tests win32 build/win32 || status=1
-wine_lane_tests wow64 build/win32 || status=1
+lane_tests() { # lane, ctest arguments...
+  if [ "$1" == native ]; then
+    shift
+    ctest --preset native "$@"
+  else
+    wine_lane_tests "$@"
+  fi
+}
 
-# In a prefix of its own; a call through COM under Wine takes milliseconds,
-# so 10000 calls, enough for a leak of about 100 octets per call to show.
-for bridge in build/win64 build/win32; do
-  echo "== soak: calls through the bridge ($bridge) under Wine"
-  bash bench/bridge_soak.sh 10000 "$bridge/bridge/StavaAutomationBridge.exe" \
-    build/bench/standin/stava-standin || status=1
+if $partial; then
+  # The builds that the lanes need: the stand-in (native) for every lane.
+  needed=(native)
+  for lane in "${lanes[@]}"; do
+    case $lane in
+      win64) needed+=(win64) ;;
+      win32 | wow64) needed+=(win32) ;;
+    esac
+  done
+  for preset in $(printf '%s\n' "${needed[@]}" | awk '!seen[$0]++'); do
+    step "build $preset" build "$preset"
+  done
+  [ "$status" -eq 0 ] || exit 1
+  filter=()
+  [ ${#tests[@]} -eq 0 ] || filter=(-R "$(IFS='|'; echo "${tests[*]}")")
+  declare -A passed failed
+  for run in $(seq "$repeat"); do
+    for lane in "${lanes[@]}"; do
+      step "run $run of $repeat, lane $lane" lane_tests "$lane" "${filter[@]}"
+      if [ "$step_rc" -eq 0 ]; then
+        passed[$lane]=$((${passed[$lane]:-0} + 1))
+      else
+        failed[$lane]=$((${failed[$lane]:-0} + 1))
+      fi
+    done
+  done
+  echo "== times"
+  printf '%s\n' "${times[@]}"
+  printf '%6d s  total\n' $((SECONDS - started))
+  for lane in "${lanes[@]}"; do
+    echo "lane $lane: ${passed[$lane]:-0} passed, ${failed[$lane]:-0} failed"
+  done
+  exit $status
+fi
+
+step "install" bash scripts/install-deps.sh
+step "build native" build native
+# The Windows end-to-end tests drive the native application stand-in.
+step "build win64" build win64
+step "build win32" build win32
+[ "$status" -eq 0 ] || { echo "a build failed"; exit 1; }
+
+step "native tests" ctest --preset native -j "$jobs"
+
+# The soaks check memory, not time: they may share the machine. In a prefix
+# of its own; a call through COM under Wine takes milliseconds, so 10000
+# calls, enough for a leak of about 100 octets per call to show.
+bridge_soaks() {
+  local bridge rc=0
+  { cmake --preset bench >/dev/null && cmake --build --preset bench -j "$jobs" --target stava-standin >/dev/null; } || return 1
+  for bridge in build/win64 build/win32; do
+    echo "== soak: calls through the bridge ($bridge) under Wine"
+    bash bench/bridge_soak.sh 10000 "$bridge/bridge/StavaAutomationBridge.exe" \
+      build/bench/standin/stava-standin || rc=1
+  done
+  return $rc
+}
+begin_step "soak: the bridge under Wine" bridge_soaks
+step "fuzzers, ${FUZZ_SECONDS:-45} s each" env FUZZ_SECONDS="${FUZZ_SECONDS:-45}" bash fuzz/run.sh
+end_step "soak: the bridge under Wine"
+
+begin_step "soak: a million calls through our ORB in each concurrency model" \
+  bash bench/soak.sh 1000000 --reactive
+step "valgrind: native unit tests without sanitizers" bash scripts/valgrind.sh
+end_step "soak: a million calls through our ORB in each concurrency model"
+
+# The lanes at once; printed lane by lane.
+for lane in win64 win32 wow64; do
+  begin_step "Windows tests under Wine, lane $lane" wine_lane_tests "$lane"
 done
+for lane in win64 win32 wow64; do
+  end_step "Windows tests under Wine, lane $lane"
+done
+
+echo "== times"
+printf '%s\n' "${times[@]}"
+printf '%6d s  total\n' $((SECONDS - started))
 exit $status
