@@ -62,25 +62,35 @@ step() { # name, command...
   times+=("$(printf '%6d s  %s: %s' $((SECONDS - begin)) "$name" "$result")")
   echo "-- $name: $result, $((SECONDS - begin)) s"
 }
-# Starts a step in the background, its output in a file of its own.
-declare -A begun begun_pid
+# Starts a step in the background, its output in a file of its own, and
+# its time in another.
+declare -A begun_pid begun_log
 begin_step() { # name, command...
-  local name=$1
+  local name=$1 file
   shift
-  begun[$name]=$SECONDS
-  ( "$@" ) >"$logs/$name.log" 2>&1 </dev/null &
+  file=$logs/step${#begun_log[@]}
+  begun_log[$name]=$file
+  (
+    begin=$SECONDS rc=0
+    "$@" || rc=$?
+    echo $((SECONDS - begin)) >"$file.time"
+    exit $rc
+  ) >"$file.log" 2>&1 </dev/null &
   begun_pid[$name]=$!
 }
-# Waits for a step started by begin_step and prints its output whole.
+# Waits for a step started by begin_step and prints its output whole. Its
+# exit status is left in step_rc.
 end_step() { # name
-  local name=$1 rc=0 result=ok
+  local name=$1 file=${begun_log[$1]} rc=0 result=ok took
   wait "${begun_pid[$name]}" || rc=$?
+  step_rc=$rc
+  took=$(cat "$file.time" 2>/dev/null || echo '?')
   echo "== $name"
-  cat "$logs/$name.log"
+  cat "$file.log"
   [ "$rc" -eq 0 ] || { result="FAILED (exit $rc)"; status=1; }
   # Background steps overlap: their times add up to more than the total.
-  times+=("$(printf '%6d s  %s: %s (beside others)' $((SECONDS - begun[$name])) "$name" "$result")")
-  echo "-- $name: $result, $((SECONDS - begun[$name])) s"
+  times+=("$(printf '%6s s  %s: %s (beside others)' "$took" "$name" "$result")")
+  echo "-- $name: $result, $took s"
 }
 
 # The presets in CMakePresets.json: build/native, build/win64, build/win32.
@@ -93,22 +103,42 @@ build() { # preset
 # unit-test programs in a prefix of the lane, the script tests in prefixes
 # of their own. The lane's test preset names the lane and its build.
 # Arguments after the lane go to ctest.
-wine_lane_tests() { # lane, ctest arguments...
-  local lane=$1 prefix rc=0
-  shift
-  prefix=$(STAVA_WINE_LANE=$lane bash scripts/wine-prefix.sh) || { echo "no Wine prefix"; return 1; }
-  WINEPREFIX=$prefix ctest --preset "$lane" "$@" || rc=1
-  WINEPREFIX=$prefix /usr/lib/wine/wineserver -k || true
-  rm -rf "$(dirname "$prefix")"
-  return $rc
-}
-lane_tests() { # lane, ctest arguments...
-  if [ "$1" == native ]; then
-    shift
-    ctest --preset native "$@"
+wine_# The tests of the given lanes: native in the foreground, then the Wine
+# lanes at once, each printed whole when it ends, lane by lane. Adds to
+# lane_passed and lane_failed. Arguments after -- go to ctest.
+declare -A lane_passed lane_failed
+count_lane() { # lane: counts the last step's result
+  if [ "$step_rc" -eq 0 ]; then
+    lane_passed[$1]=$((${lane_passed[$1]:-0} + 1))
   else
-    wine_lane_tests "$@"
+    lane_failed[$1]=$((${lane_failed[$1]:-0} + 1))
   fi
+}
+run_lanes() { # title, lane..., --, ctest arguments...
+  local title=$1 lane native=false
+  local -a wine_lanes=()
+  shift
+  while [ "$1" != -- ]; do
+    if [ "$1" == native ]; then native=true; else wine_lanes+=("$1"); fi
+    shift
+  done
+  shift
+  if $native; then
+    step "${title}native tests" ctest --preset native -j "$jobs" "$@"
+    count_lane native
+  fi
+  for lane in "${wine_lanes[@]}"; do
+    begin_step "${title}Windows tests under Wine, lane $lane" wine_lane_tests "$lane" "$@"
+  done
+  for lane in "${wine_lanes[@]}"; do
+    end_step "${title}Windows tests under Wine, lane $lane"
+    count_lane "$lane"
+  done
+}
+print_times() {
+  echo "== times"
+  printf '%s\n' "${times[@]}"
+  printf '%6d s  total\n' $((SECONDS - started))
 }
 
 if $partial; then
@@ -126,22 +156,12 @@ if $partial; then
   [ "$status" -eq 0 ] || exit 1
   filter=()
   [ ${#tests[@]} -eq 0 ] || filter=(-R "$(IFS='|'; echo "${tests[*]}")")
-  declare -A passed failed
   for run in $(seq "$repeat"); do
-    for lane in "${lanes[@]}"; do
-      step "run $run of $repeat, lane $lane" lane_tests "$lane" "${filter[@]}"
-      if [ "$step_rc" -eq 0 ]; then
-        passed[$lane]=$((${passed[$lane]:-0} + 1))
-      else
-        failed[$lane]=$((${failed[$lane]:-0} + 1))
-      fi
-    done
+    run_lanes "run $run of $repeat: " "${lanes[@]}" -- "${filter[@]}"
   done
-  echo "== times"
-  printf '%s\n' "${times[@]}"
-  printf '%6d s  total\n' $((SECONDS - started))
+  print_times
   for lane in "${lanes[@]}"; do
-    echo "lane $lane: ${passed[$lane]:-0} passed, ${failed[$lane]:-0} failed"
+    echo "lane $lane: ${lane_passed[$lane]:-0} passed, ${lane_failed[$lane]:-0} failed"
   done
   exit $status
 fi
@@ -153,7 +173,7 @@ step "build win64" build win64
 step "build win32" build win32
 [ "$status" -eq 0 ] || { echo "a build failed"; exit 1; }
 
-step "native tests" ctest --preset native -j "$jobs"
+run_lanes "" native --
 
 # The soaks check memory, not time: they may share the machine. In a prefix
 # of its own; a call through COM under Wine takes milliseconds, so 10000
@@ -177,15 +197,6 @@ begin_step "soak: a million calls through our ORB in each concurrency model" \
 step "valgrind: native unit tests without sanitizers" bash scripts/valgrind.sh
 end_step "soak: a million calls through our ORB in each concurrency model"
 
-# The lanes at once; printed lane by lane.
-for lane in win64 win32 wow64; do
-  begin_step "Windows tests under Wine, lane $lane" wine_lane_tests "$lane"
-done
-for lane in win64 win32 wow64; do
-  end_step "Windows tests under Wine, lane $lane"
-done
-
-echo "== times"
-printf '%s\n' "${times[@]}"
-printf '%6d s  total\n' $((SECONDS - started))
+run_lanes "" win64 win32 wow64 --
+print_times
 exit $status
