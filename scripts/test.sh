@@ -14,23 +14,26 @@
 # is printed whole when the step ends, step by step.
 #
 # Part of it, for one lane or test (names are ctest -R patterns):
-#   scripts/test.sh [--lane LANE]... [--repeat N] [TEST...]
+#   scripts/test.sh [--lane LANE]... [--repeat N] [--no-build] [TEST...]
 # LANE is native, win64, win32 or wow64 (default: all four); only the builds
-# that the lanes need are brought up to date (no install, no fuzzers,
-# valgrind or soaks), and the tests run N times (default 1), each run
-# reported; the end says how many runs of each lane passed and failed.
+# that the lanes need are brought up to date (none with --no-build; no
+# install, fuzzers, valgrind or soaks), and the tests run N times (default
+# 1), the Wine lanes of a run at once, each run reported; the end says how
+# many runs of each lane passed and failed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-usage() { echo "usage: $0 [--lane native|win64|win32|wow64]... [--repeat N] [TEST...]" >&2; exit 2; }
+usage() { echo "usage: $0 [--lane native|win64|win32|wow64]... [--repeat N] [--no-build] [TEST...]" >&2; exit 2; }
 lanes=()
 repeat=
 tests=()
+no_build=false
 while [ $# -gt 0 ]; do
   case $1 in
     --lane) [ $# -ge 2 ] || usage; lanes+=("$2"); shift 2 ;;
     --repeat) [[ ${2:-} =~ ^[1-9][0-9]*$ ]] || usage; repeat=$2; shift 2 ;;
+    --no-build) no_build=true; shift ;;
     -*) usage ;;
     *) tests+=("$1"); shift ;;
   esac
@@ -39,7 +42,7 @@ for lane in "${lanes[@]}"; do
   case $lane in native | win64 | win32 | wow64) ;; *) usage ;; esac
 done
 partial=false
-[ ${#lanes[@]} -eq 0 ] && [ -z "$repeat" ] && [ ${#tests[@]} -eq 0 ] || partial=true
+[ ${#lanes[@]} -eq 0 ] && [ -z "$repeat" ] && [ ${#tests[@]} -eq 0 ] && ! $no_build || partial=true
 [ ${#lanes[@]} -gt 0 ] || lanes=(native win64 win32 wow64)
 repeat=${repeat:-1}
 
@@ -65,10 +68,12 @@ step() { # name, command...
 # Starts a step in the background, its output in a file of its own, and
 # its time in another.
 declare -A begun_pid begun_log
+begun_steps=0
 begin_step() { # name, command...
   local name=$1 file
   shift
-  file=$logs/step${#begun_log[@]}
+  begun_steps=$((begun_steps + 1))
+  file=$logs/step$begun_steps
   begun_log[$name]=$file
   (
     begin=$SECONDS rc=0
@@ -103,7 +108,17 @@ build() { # preset
 # unit-test programs in a prefix of the lane, the script tests in prefixes
 # of their own. The lane's test preset names the lane and its build.
 # Arguments after the lane go to ctest.
-wine_# The tests of the given lanes: native in the foreground, then the Wine
+wine_lane_tests() { # lane, ctest arguments...
+  local lane=$1 prefix rc=0
+  shift
+  prefix=$(STAVA_WINE_LANE=$lane bash scripts/wine-prefix.sh) || { echo "no Wine prefix"; return 1; }
+  WINEPREFIX=$prefix ctest --preset "$lane" "$@" || rc=1
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -k || true
+  rm -rf "$(dirname "$prefix")"
+  return $rc
+}
+
+# The tests of the given lanes: native in the foreground, then the Wine
 # lanes at once, each printed whole when it ends, lane by lane. Adds to
 # lane_passed and lane_failed. Arguments after -- go to ctest.
 declare -A lane_passed lane_failed
@@ -150,6 +165,7 @@ if $partial; then
       win32 | wow64) needed+=(win32) ;;
     esac
   done
+  $no_build && needed=()
   for preset in $(printf '%s\n' "${needed[@]}" | awk '!seen[$0]++'); do
     step "build $preset" build "$preset"
   done
