@@ -52,7 +52,18 @@ trap 'rm -rf "$logs"' EXIT
 started=$SECONDS
 times=()
 status=0
+steps_passed=0
+steps_failed=0
 
+# Counts a step's result and leaves its exit status in step_rc.
+count_step() { # exit status
+  step_rc=$1
+  if [ "$1" -eq 0 ]; then
+    steps_passed=$((steps_passed + 1))
+  else
+    steps_failed=$((steps_failed + 1)) status=1
+  fi
+}
 # Runs a step in the foreground: its heading, its output, its time. Its
 # exit status is left in step_rc.
 step() { # name, command...
@@ -60,8 +71,8 @@ step() { # name, command...
   shift
   echo "== $name"
   "$@" || rc=$?
-  step_rc=$rc
-  [ "$rc" -eq 0 ] || { result="FAILED (exit $rc)"; status=1; }
+  count_step "$rc"
+  [ "$rc" -eq 0 ] || result="FAILED (exit $rc)"
   times+=("$(printf '%6d s  %s: %s' $((SECONDS - begin)) "$name" "$result")")
   echo "-- $name: $result, $((SECONDS - begin)) s"
 }
@@ -88,11 +99,11 @@ begin_step() { # name, command...
 end_step() { # name
   local name=$1 file=${begun_log[$1]} rc=0 result=ok took
   wait "${begun_pid[$name]}" || rc=$?
-  step_rc=$rc
+  count_step "$rc"
   took=$(cat "$file.time" 2>/dev/null || echo '?')
   echo "== $name"
   cat "$file.log"
-  [ "$rc" -eq 0 ] || { result="FAILED (exit $rc)"; status=1; }
+  [ "$rc" -eq 0 ] || result="FAILED (exit $rc)"
   # Background steps overlap: their times add up to more than the total.
   times+=("$(printf '%6s s  %s: %s (beside others)' "$took" "$name" "$result")")
   echo "-- $name: $result, $took s"
@@ -154,6 +165,7 @@ print_times() {
   echo "== times"
   printf '%s\n' "${times[@]}"
   printf '%6d s  total\n' $((SECONDS - started))
+  echo "steps: $steps_passed passed, $steps_failed failed"
 }
 
 if $partial; then
@@ -169,7 +181,7 @@ if $partial; then
   for preset in $(printf '%s\n' "${needed[@]}" | awk '!seen[$0]++'); do
     step "build $preset" build "$preset"
   done
-  [ "$status" -eq 0 ] || exit 1
+  [ "$status" -eq 0 ] || { print_times; exit 1; }
   filter=()
   [ ${#tests[@]} -eq 0 ] || filter=(-R "$(IFS='|'; echo "${tests[*]}")")
   for run in $(seq "$repeat"); do
@@ -187,7 +199,7 @@ step "build native" build native
 # The Windows end-to-end tests drive the native application stand-in.
 step "build win64" build win64
 step "build win32" build win32
-[ "$status" -eq 0 ] || { echo "a build failed"; exit 1; }
+[ "$status" -eq 0 ] || { echo "a build failed"; print_times; exit 1; }
 
 run_lanes "" native --
 
