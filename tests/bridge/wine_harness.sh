@@ -123,7 +123,7 @@ show_file() { # title, path
   elif [ ! -s "$2" ]; then
     echo "$1: empty"
   else
-    echo "$1 ($(wc -l <"$2") lines, last 60):"
+    echo "$1 (lines: $(wc -l <"$2"), at most the last 60 shown):"
     tail -n 60 "$2" | tr -d '\r' | cat -v | sed 's/^/  /'
   fi
 }
