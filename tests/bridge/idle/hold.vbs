@@ -4,21 +4,16 @@
 ' Usage: hold.vbs SECONDS
 On Error Resume Next
 seconds = CLng(WScript.Arguments(0))
-' A call's result and error code on one line, and the error's description
-' on the next when it failed. (A failing call inside WScript.Echo would
-' skip the whole statement and print nothing.)
-Sub Report(name, value)
-  WScript.Echo name & "=" & value & " err=" & Hex(Err.Number)
-  If Err.Number <> 0 Then WScript.Echo "desc=" & Err.Description
-  Err.Clear
-End Sub
-
 Set m = CreateObject("StavaAutomationBridge.Model")
 ' Reported only when it fails: the test compares the rest of the output.
-If Err.Number <> 0 Then Report "CreateObject", ""
+If Err.Number <> 0 Then WScript.Echo "CreateObject err=" & Hex(Err.Number) & " desc=" & Err.Description
+Err.Clear
+' A failing call inside WScript.Echo would skip the whole statement and
+' print nothing: the result is taken first.
 n = Empty
 n = m.addNode(0, 0)
-Report "first", n
+WScript.Echo "first=" & n & " err=" & Hex(Err.Number)
+Err.Clear
 started = Timer
 valid = 0
 Do While Abs(Timer - started) < seconds
@@ -29,6 +24,6 @@ WScript.Echo "held err=" & Hex(Err.Number) & " valid=" & (valid > 0)
 Err.Clear
 n = Empty
 n = m.addNode(0, 1)
-Report "last", n
+WScript.Echo "last=" & n & " err=" & Hex(Err.Number)
 Set m = Nothing
 WScript.Echo "DONE"
