@@ -35,7 +35,8 @@ source "$here/wine_harness.sh"
 ref=$work/stv.ref
 standin_seconds=900
 require "stand-in publishes a reference" start_standin calls.txt
-bridge_settings "$ref" "$work/bridge.log"
+log=$work/bridge.log
+bridge_settings "$ref" "$log"
 w "$exe" /RegServer; rc=$?
 require "RegServer exits with 0" test "$rc" -eq 0
 require "RegServer's final unlock reached the application" calls_are unlock
