@@ -96,7 +96,8 @@ done
 # A reference that cannot be turned into a controller is logged; the
 # server still comes up and answers isValid = 0.
 printf '\r\n   IOR:0123 second\r\nIOR:4567\r\n' > "$drive_c/stv-test.ref"
-reg add "$bridge_key" /v refFile /d 'C:\stv-test.ref' /f >/dev/null
+check "unusable reference: the bridge's setting is written" \
+  reg add "$bridge_key" /v refFile /d 'C:\stv-test.ref' /f >/dev/null
 cat > "$work/valid.vbs" <<'VBS'
 Set m = CreateObject("StavaAutomationBridge.Model")
 WScript.Echo "isValid=" & m.isValid

@@ -130,8 +130,8 @@ show_file() { # title, path
 # What a person needs to find the cause of a failed check: the last
 # client's command line, exit status, output and error output, the bridge's
 # log ($log), the application's call log ($calls), the error output that
-# helpers and background clients left in $work/*.err, and the bridge
-# processes of the prefix that run now.
+# helpers and background clients left in $work/*.err, the bridge's settings
+# in the registry, and the bridge processes of the prefix that run now.
 explain() {
   local file
   echo "--- what the test saw"
@@ -147,6 +147,9 @@ explain() {
   done
   echo "bridge processes of this prefix: $(bridge_pids | wc -l)"
   show_bridges
+  # Read after the processes were listed: reg is a Wine process too.
+  echo "the bridge's settings now:"
+  reg query "$bridge_key" 2>&1 | tr -d '\r' | grep -v '^$' | sed 's/^/  /'
   echo "---"
 }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
