@@ -19,9 +19,38 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-# Runs a step quietly; shows its output only when it fails.
+# Runs a step quietly; when it fails, shows its output and exit status and
+# what the demo has seen so far (explain).
 quiet() {
-  "$@" > "$work/step.log" 2>&1 || { cat "$work/step.log"; echo "demo: failed: $*"; exit 1; }
+  local rc=0
+  "$@" > "$work/step.log" 2>&1 || rc=$?
+  [ "$rc" -eq 0 ] && return 0
+  cat "$work/step.log"
+  echo "demo: failed with exit status $rc: $*"
+  explain
+  exit 1
+}
+# Prints a file of the demo's, or says that it is missing or empty.
+show() { # title, path
+  if [ -s "$2" ]; then
+    echo "$1:"; tr -d '\r' <"$2" | cat -v | sed 's/^/  /'
+  else
+    echo "$1: ${2##*/} is missing or empty"
+  fi
+}
+# After a failure: the client's error output, the bridge's log, the
+# application's call log and error output, and the Wine processes left.
+explain() {
+  show "the client's error output" "$work/frame.err"
+  show "the bridge's log" "$work/bridge.log"
+  show "the application's call log" "$work/calls.txt"
+  show "the application's error output" "$work/standin.err"
+  echo "Wine processes of the demo's prefix:"
+  grep -ls "WINEPREFIX=$work/wine/prefix" /proc/[0-9]*/environ 2>/dev/null |
+    while read -r file; do
+      pid=${file#/proc/}; pid=${pid%/environ}
+      echo "  $pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
+    done
 }
 
 heading "Installing the Debian packages that are missing (scripts/install-deps.sh)"
@@ -56,19 +85,24 @@ echo "ProgID StavaAutomationBridge.Model -> $(winpath "$bridge")"
 
 heading "Starting the application stand-in on 127.0.0.1"
 "$root/build/native/standin/stava-standin" --ref "$work/stv.ref" --calls "$work/calls.txt" \
-  --max-seconds 300 &
+  --max-seconds 300 2>"$work/standin.err" &
 standin_pid=$!
 for _ in $(seq 100); do [ -s "$work/stv.ref" ] && break; sleep 0.2; done
-[ -s "$work/stv.ref" ] || { echo "demo: the stand-in wrote no reference"; exit 1; }
+[ -s "$work/stv.ref" ] || { echo "demo: the stand-in wrote no reference"; explain; exit 1; }
 echo "its reference, in $work/stv.ref: $(cut -c1-44 "$work/stv.ref")..."
 
 heading "Running scripts/demo/frame.vbs with the 64-bit cscript (Wine)"
-out=$(timeout 120 "$wine" cscript //nologo "$(winpath "$root/scripts/demo/frame.vbs")" 2>/dev/null | tr -d '\r')
+rc=0
+out=$(timeout 120 "$wine" cscript //nologo "$(winpath "$root/scripts/demo/frame.vbs")" \
+        2>"$work/frame.err") || rc=$?
+out=${out//$'\r'/}
 echo "$out"
 # Wine's cscript exits with 0 even when a script fails: look for its last line.
-grep -qx "frame built" <<<"$out" || { echo "demo: the script did not run to its end"; exit 1; }
+grep -qx "frame built" <<<"$out" ||
+  { echo "demo: the script did not run to its end (exit status $rc)"; explain; exit 1; }
 # The bridge ends after the script released its object.
-timeout 30 "$wineserver" -w
+timeout 30 "$wineserver" -w ||
+  { echo "demo: the bridge did not end within 30 s of the script's release"; explain; exit 1; }
 
 heading "What the application received (the stand-in's call log)"
 cat "$work/calls.txt"

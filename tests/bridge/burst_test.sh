@@ -64,7 +64,7 @@ sync=$work/sync
 mkdir "$sync"
 start_client() { # number, go
   timeout 300 "$wine" cscript //nologo "$(script "client$1.vbs")" "$1" "$calls_each" \
-    "$(winpath "$sync")" "$2" </dev/null >"$work/out$1" 2>/dev/null &
+    "$(winpath "$sync")" "$2" </dev/null >"$work/out$1" 2>"$work/client$1.err" &
   client_pids+=($!)
 }
 start_client 1 first

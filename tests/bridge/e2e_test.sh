@@ -161,7 +161,7 @@ held_stv=$(stv_line)
 sync=$work/sync
 mkdir -p "$sync"
 timeout 240 "$wine" cscript //nologo "$(script holder.vbs)" "$(winpath "$sync")" \
-  > "$work/holder.out" 2>/dev/null &
+  > "$work/holder.out" 2>"$work/holder.err" &
 holder_pid=$!
 require "first client holds an object" wait_for_file "$sync/held" 60
 out=$(client reach.vbs)

@@ -44,10 +44,10 @@ standin_on() { # port, call log name, more stand-in options...
   start_standin "$name" --giop 1.0 --port "$port" "$@"
 }
 # Starts a client script in the background (at most 180 s); its output goes
-# to $work/NAME.out.
+# to $work/NAME.out, its error output to $work/NAME.err (explain shows it).
 client_bg() { # output name, script, arguments...
   local out=$work/$1.out name=$2; shift 2
-  timeout 180 "$wine" cscript //nologo "$(script "$name")" "$@" > "$out" 2>/dev/null &
+  timeout 180 "$wine" cscript //nologo "$(script "$name")" "$@" > "$out" 2>"${out%.out}.err" &
   client_pid=$!
 }
 # Waits for the background client (in this shell, not in a subshell, which

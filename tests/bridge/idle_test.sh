@@ -113,7 +113,7 @@ for round in $(seq 10); do
   # without sharing, and one still closing the file makes the next fail
   # silently.
   cp "$here/idle/hold.vbs" "$work/hold$round.vbs"
-  out=$(timeout 90 "$wine" cscript //nologo "$(winpath "$work/hold$round.vbs")" 0 2>/dev/null | tr -d '\r')
+  out=$(timeout 90 "$wine" cscript //nologo "$(winpath "$work/hold$round.vbs")" 0 2>"$work/hold.err" | tr -d '\r')
   check "without an application, run $round: served" \
     same "$(printf '%s\n' 'first=0 err=0' 'held err=0 valid=False' 'last=0 err=0' DONE)" "$out"
   if bridges_gone "$linger_limit"; then

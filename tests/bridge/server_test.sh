@@ -64,9 +64,9 @@ check "interface marshalled by the type library" has_key "HKCR\\Interface\\$iid\
 cat > "$work/client.vbs" <<'VBS'
 On Error Resume Next
 Set m = CreateObject("StavaAutomationBridge.Model")
-If Err.Number <> 0 Then WScript.Echo "create failed " & Hex(Err.Number)
+If Err.Number <> 0 Then WScript.Echo "create failed " & Hex(Err.Number) & " " & Err.Description
 Set m2 = CreateObject("StavaAutomationBridge.Model.1")
-If Err.Number <> 0 Then WScript.Echo "create .1 failed " & Hex(Err.Number)
+If Err.Number <> 0 Then WScript.Echo "create .1 failed " & Hex(Err.Number) & " " & Err.Description
 WScript.Echo "isValid=" & m.isValid
 WScript.Echo "addNode=" & m.addNode(1.5, -2.0)
 WScript.Echo "addEBBeam=" & m2.addEBBeam(1, 2)
@@ -103,7 +103,8 @@ done
 # A reference that cannot be turned into a controller is logged; the
 # server still comes up and answers isValid = 0.
 printf '\r\n   IOR:0123 second\r\nIOR:4567\r\n' > "$drive_c/stv-test.ref"
-reg add "$bridge_key" /v refFile /d 'C:\stv-test.ref' /f >/dev/null
+check "unusable reference: the bridge's setting is written" \
+  reg add "$bridge_key" /v refFile /d 'C:\stv-test.ref' /f >/dev/null
 cat > "$work/valid.vbs" <<'VBS'
 Set m = CreateObject("StavaAutomationBridge.Model")
 WScript.Echo "isValid=" & m.isValid

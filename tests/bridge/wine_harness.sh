@@ -43,12 +43,15 @@ new_prefix || new_prefix || { echo "FAIL: no Wine prefix"; exit 1; }
 
 failures=0
 passes=0
+# A failed check is followed by what a person needs to find its cause
+# (explain).
 check() { # name, command...
   local name=$1; shift
   if "$@"; then
     echo "PASS: $name"; passes=$((passes + 1))
   else
     echo "FAIL: $name"; failures=$((failures + 1))
+    explain
     return 1
   fi
 }
@@ -65,10 +68,14 @@ w() { timeout 60 "$wine" "$@" </dev/null; }
 reg() { lane_reg "$@"; }
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 script() { winpath "$client_dir/$1"; }
-# Runs a client script to its end (at most 90 s); prints its output without CRs.
+# Runs a client script to its end (at most 90 s); prints its output without
+# CRs. Its command line, exit status, output and error output stay in
+# $work/client.* for explain.
 client() { # script, arguments...
   local name=$1; shift
-  timeout 90 "$wine" cscript //nologo "$(script "$name")" "$@" 2>/dev/null | tr -d '\r'
+  echo "$name $*" >"$work/client.args"
+  { timeout 90 "$wine" cscript //nologo "$(script "$name")" "$@" 2>"$work/client.err"
+    echo $? >"$work/client.rc"; } | tr -d '\r' | tee "$work/client.out"
 }
 # Waits (bounded) until every process of the prefix, the bridge too, has ended.
 prefix_idle() { timeout 30 "$wineserver" -w; }
@@ -107,6 +114,43 @@ show_bridges() {
   for pid in $(bridge_pids); do
     echo "still running: $pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
   done
+}
+# Prints a file for explain: the last 60 lines, CRs left out and other
+# control octets (NUL too) shown as ^@ and the like.
+show_file() { # title, path
+  if [ ! -e "$2" ]; then
+    echo "$1: none"
+  elif [ ! -s "$2" ]; then
+    echo "$1: empty"
+  else
+    echo "$1 (lines: $(wc -l <"$2"), at most the last 60 shown):"
+    tail -n 60 "$2" | tr -d '\r' | cat -v | sed 's/^/  /'
+  fi
+}
+# What a person needs to find the cause of a failed check: the last
+# client's command line, exit status, output and error output, the bridge's
+# log ($log), the application's call log ($calls), the error output that
+# helpers and background clients left in $work/*.err, the bridge's settings
+# in the registry, and the bridge processes of the prefix that run now.
+explain() {
+  local file
+  echo "--- what the test saw"
+  if [ -e "$work/client.args" ]; then
+    echo "last client: $(cat "$work/client.args"), exit status $(cat "$work/client.rc" 2>/dev/null)"
+    show_file "  its output" "$work/client.out"
+    show_file "  its error output" "$work/client.err"
+  fi
+  [ -z "${log:-}" ] || show_file "bridge log $log" "$log"
+  [ -z "${calls:-}" ] || show_file "call log $calls" "$calls"
+  for file in "$work"/*.err; do
+    [ "$file" == "$work/client.err" ] || [ ! -s "$file" ] || show_file "$file" "$file"
+  done
+  echo "bridge processes of this prefix: $(bridge_pids | wc -l)"
+  show_bridges
+  # Read after the processes were listed: reg is a Wine process too.
+  echo "the bridge's settings now:"
+  reg query "$bridge_key" 2>&1 | tr -d '\r' | grep -v '^$' | sed 's/^/  /'
+  echo "---"
 }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 

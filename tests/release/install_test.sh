@@ -106,7 +106,8 @@ rights_untouched() { # part of a folder's name
 }
 default_log_folder='C:\\ProgramData\\StavaAutomationBridge'
 # Runs a VBScript or batch file of the test's own.
-vbs() { timeout 90 "$wine" cscript //nologo "$(winpath "$1")" "${@:2}" 2>/dev/null | tr -d '\r'; }
+# Its error output goes to $work/vbs.err, which explain shows after a failure.
+vbs() { timeout 90 "$wine" cscript //nologo "$(winpath "$1")" "${@:2}" 2>"$work/vbs.err" | tr -d '\r'; }
 batch() { timeout 120 "$wine" cmd /c "$(winpath "$1")" </dev/null >/dev/null 2>&1; }
 
 # The files that Wine processes run from, in the program folder: which
@@ -278,7 +279,7 @@ mkdir -p "$sync"
 start_holder() {
   rm -f "$sync"/*
   timeout 240 "$wine" cscript //nologo "$(script holder.vbs)" "$(winpath "$sync")" \
-    > "$work/holder.out" 2>/dev/null &
+    > "$work/holder.out" 2>"$work/holder.err" &
   holder_pid=$!
   wait_for_file "$sync/held" 60
 }

@@ -37,7 +37,7 @@ For attempt = 1 To 5
     created = True
     Exit For
   End If
-  WScript.Echo "create err=" & Hex(Err.Number)
+  WScript.Echo "create err=" & Hex(Err.Number) & " desc=" & Err.Description
 Next
 
 If created Then

@@ -20,11 +20,25 @@ Function WaitForFile(path, seconds)
   Loop
 End Function
 
+' A call's result and error code on one line, and the error's description
+' on the next when it failed. (A failing call inside WScript.Echo would
+' skip the whole statement and print nothing.)
+Sub Report(name, value)
+  WScript.Echo name & "=" & value & " err=" & Hex(Err.Number)
+  If Err.Number <> 0 Then WScript.Echo "desc=" & Err.Description
+  Err.Clear
+End Sub
+
 Set m = CreateObject("StavaAutomationBridge.Model")
-WScript.Echo "first addNode=" & m.addNode(0, 0) & " err=" & Hex(Err.Number)
-Err.Clear
+' Reported only when it fails: the test compares the rest of the output.
+If Err.Number <> 0 Then Report "CreateObject", ""
+n = Empty
+n = m.addNode(0, 0)
+Report "first addNode", n
 fso.CreateTextFile(dir & "\held", True).Close
 WScript.Echo "released=" & WaitForFile(dir & "\release", 180)
-WScript.Echo "last addNode=" & m.addNode(0, 1) & " err=" & Hex(Err.Number)
+n = Empty
+n = m.addNode(0, 1)
+Report "last addNode", n
 Set m = Nothing
 WScript.Echo "DONE"

@@ -5,7 +5,14 @@
 On Error Resume Next
 seconds = CLng(WScript.Arguments(0))
 Set m = CreateObject("StavaAutomationBridge.Model")
-WScript.Echo "first=" & m.addNode(0, 0) & " err=" & Hex(Err.Number)
+' Reported only when it fails: the test compares the rest of the output.
+If Err.Number <> 0 Then WScript.Echo "CreateObject err=" & Hex(Err.Number) & " desc=" & Err.Description
+Err.Clear
+' A failing call inside WScript.Echo would skip the whole statement and
+' print nothing: the result is taken first.
+n = Empty
+n = m.addNode(0, 0)
+WScript.Echo "first=" & n & " err=" & Hex(Err.Number)
 Err.Clear
 started = Timer
 valid = 0
@@ -15,6 +22,8 @@ Do While Abs(Timer - started) < seconds
 Loop
 WScript.Echo "held err=" & Hex(Err.Number) & " valid=" & (valid > 0)
 Err.Clear
-WScript.Echo "last=" & m.addNode(0, 1) & " err=" & Hex(Err.Number)
+n = Empty
+n = m.addNode(0, 1)
+WScript.Echo "last=" & n & " err=" & Hex(Err.Number)
 Set m = Nothing
 WScript.Echo "DONE"
