@@ -1,6 +1,8 @@
 // The reference file that the application writes: its first word read into
 // a buffer of the bridge's size (or a small one, to reach the too-long
-// case), then parsed as a stringified reference as the bridge does.
+// case), in whatever encoding its first octets announce (plain, UTF-8 with a
+// byte-order mark, UTF-16), then parsed as a stringified reference as the
+// bridge does.
 //
 // Input: one octet, the buffer's capacity (0: the bridge's 1000 octets),
 // then the file's contents.
@@ -26,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     // Exactly capacity octets on the heap, so that any overrun is seen.
     std::unique_ptr<char[]> word(new char[capacity]);
-    if (ReadFirstWord(file.get(), word.get(), capacity) != WordRead::Complete)
+    TextEncoding encoding = TextEncoding::Plain;
+    if (ReadFirstWord(file.get(), word.get(), capacity, encoding) != WordRead::Complete)
         return 0;
     IOP_IOR ior;
     try {
