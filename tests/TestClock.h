@@ -9,6 +9,7 @@
 #include <OB/Clock.h>
 
 #include <atomic>
+#include <mutex>
 
 class TestClock {
 public:
@@ -27,12 +28,29 @@ public:
     // Moves the clock on by ms; any thread.
     static void advance(long long ms) { value() += ms; }
 
+    // Moves the clock on by ms and runs step (which must not read the ORB's
+    // clock); a reading meanwhile waits until step is done, so that no thread
+    // sees the new time without what step does, such as a message sent.
+    template <typename Step>
+    static void advanceWith(long long ms, Step step) {
+        std::lock_guard<std::mutex> hold(gate());
+        value() += ms;
+        step();
+    }
+
 private:
     static std::atomic<long long>& value() {
         static std::atomic<long long> ms(0);
         return ms;
     }
-    static long long read() { return value().load(); }
+    static std::mutex& gate() {
+        static std::mutex m;
+        return m;
+    }
+    static long long read() {
+        std::lock_guard<std::mutex> wait(gate());
+        return value().load();
+    }
 };
 
 #endif

@@ -56,6 +56,7 @@ CORBA_ULong OBGIOPClientWorkerReactive::receive_reply(CORBA_ULong id, OBBuffer& 
                                                       CORBA_ULong& status, CORBA_Long timeout) {
     OBObjVar<OBGIOPClientWorker> self = OBDuplicate(static_cast<OBGIOPClientWorker*>(this));
     const OBStopwatch clock;
+    bool last = false;
     for (;;) {
         // A reply read before the failure, even in the same pass, is delivered.
         const CORBA_ULong offset = take_reply(id, buf, swap, status);
@@ -65,9 +66,16 @@ CORBA_ULong OBGIOPClientWorkerReactive::receive_reply(CORBA_ULong id, OBBuffer& 
         if (timeout < 0) {
             const bool dispatched = dispatch(timeout);
             OB_ASSERT_NAMED(dispatched, "false");
-        } else if (clock.elapsed() > timeout || !dispatch(timeout)) {
-            return 0;
+            continue;
         }
+        if (last)
+            return 0;
+        // Another connection's event may end a pass at the deadline: one
+        // look without waiting takes what has come for this one meanwhile.
+        const long long spent = clock.elapsed();
+        last = spent > timeout;
+        if (!dispatch(last ? 0 : static_cast<CORBA_Long>(timeout - spent)))
+            last = true;
     }
 }
 
