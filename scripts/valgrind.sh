@@ -50,7 +50,8 @@ for t in "${tests[@]}"; do
     echo "FAIL $t: exit $rc, ${summary:-?}, $tests_line ($((SECONDS - start)) s)"
     sed -n '/^==[0-9]*== [A-Z].*\(Invalid\|uninitialised\|definitely\|indirectly\|Mismatched\|overlap\)/,/^==[0-9]*== $/p' \
       "$logs/$t.vg" | head -n 60 || true
-    grep '^\[  FAILED  \]' "$logs/$t.out" || true
+    # In brief mode the output holds only the failed tests' messages.
+    head -n 80 "$logs/$t.out" || true
     status=1
   fi
 done

@@ -233,8 +233,9 @@ CORBA_Long OBGIOPClientWorker::send_queue_timed(CORBA_Long timeout) {
         if (front->is_full())
             pop_front();
     }
+    // Sent in full: a reply that came meanwhile is still looked for.
     const long long spent = clock.elapsed();
-    return spent > timeout ? -1 : static_cast<CORBA_Long>(timeout - spent);
+    return spent > timeout ? 0 : static_cast<CORBA_Long>(timeout - spent);
 }
 
 CORBA_ULong OBGIOPClientWorker::receive_blocking(CORBA_ULong id, OBBuffer& buf, bool& swap,
@@ -263,13 +264,18 @@ CORBA_ULong OBGIOPClientWorker::receive_blocking(CORBA_ULong id, OBBuffer& buf, 
 CORBA_ULong OBGIOPClientWorker::receive_timed(CORBA_ULong id, OBBuffer& buf, bool& swap,
                                               CORBA_ULong& status, CORBA_Long timeout) {
     const OBStopwatch clock;
-    const CORBA_ULong wait = static_cast<CORBA_ULong>(timeout);
+    bool last = false;
     for (;;) {
         const CORBA_ULong offset = take_reply(id, buf, swap, status);
         if (offset)
             return offset;
-        if (clock.elapsed() > timeout)
+        if (last)
             return 0;
+        // When the time has run out, one read without waiting takes what has
+        // come meanwhile.
+        const long long spent = clock.elapsed();
+        last = spent >= timeout;
+        const CORBA_ULong wait = last ? 0 : static_cast<CORBA_ULong>(timeout - spent);
         // Exact reads: a wait for octets beyond the message could only time out.
         if (!reading())
             new_in_buffer(OBGIOPHeaderSize);

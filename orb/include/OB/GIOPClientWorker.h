@@ -226,7 +226,8 @@ private:
                               CORBA_Long timeout);
 
     // Writes the whole queue, blocking; sends with a limit of timeout ms and
-    // returns the time left, or -1 when it ran out.
+    // returns the time left (0 when it ran out after the last octet went),
+    // or -1 when it ran out before.
     void send_queue_blocking();
     CORBA_Long send_queue_timed(CORBA_Long timeout);
 
