@@ -66,9 +66,14 @@ views_of() { # key: the views to look in
 query() { # key, reg query arguments...: the output of the first view that has it
   local view views=${QUERY_VIEWS:-}
   [ -n "$views" ] || views=$(views_of "$1")
+  local rc
   for view in $views; do
     [ "$view" == native ] && view=
-    timeout 60 "$wine" reg query "$@" $view </dev/null 2>/dev/null && return 0
+    timeout 60 "$wine" reg query "$@" $view </dev/null 2>"$work/reg.out" && return 0
+    rc=$?
+    # Kept for a failing check's explanation: a key that is not there and a
+    # reg run that failed look alike to the caller.
+    { echo "reg query $* $view: exit $rc"; sed 's/^/  /' "$work/reg.out"; } >>"$work/query.err"
   done
   return 1
 }
