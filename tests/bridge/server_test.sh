@@ -20,13 +20,18 @@ drive_c=$WINEPREFIX/drive_c
 shared_reg() { w reg "$@"; }
 lacks_key() { ! has_key "$1" && ! shared_reg query "$1" >/dev/null 2>&1; }
 value_of() { # reg command, key, value name ('' = default): its data
-  local out
-  if [ -z "$3" ]; then out=$("$1" query "$2" /ve 2>/dev/null); else out=$("$1" query "$2" /v "$3" 2>/dev/null); fi
-  sed -n 's/^    .*    REG_SZ    //p' <<<"${out//$'\r'/}"
+  local out data rc=0 args=(query "$2" /ve)
+  [ -z "$3" ] || args=(query "$2" /v "$3")
+  out=$("$1" "${args[@]}" 2>"$work/reg.out") || rc=$?
+  data=$(sed -n 's/^    .*    REG_SZ    //p' <<<"${out//$'\r'/}")
+  [ -n "$data" ] || note_failed_read "$1 ${args[*]}" "$rc" "$out" "$work/reg.out"
+  printf '%s\n' "$data"
 }
 value_in() { # reg command, key, value name, expected beginning of the data
   local data
-  data=$(value_of "$1" "$2" "$3") && [ -n "$data" ] && [[ $data == "$4"* ]]
+  data=$(value_of "$1" "$2" "$3") && [ -n "$data" ] && [[ $data == "$4"* ]] && return 0
+  echo "$2 ${3:-(default)}: expected data that begins with '$4', read '$data'"
+  return 1
 }
 has_value() { value_in reg "$@"; }
 has_shared_value() { value_in shared_reg "$@"; }

@@ -162,6 +162,14 @@ bridge_settings() { # reference file, log file (Linux paths)
     reg add "$bridge_key" /v logFile /d "$(winpath "$2")" /f >/dev/null
 }
 has_key() { reg query "$1" >/dev/null 2>&1; }
+# Keeps a registry read that gave no data for explain, in $work/query.err:
+# to a check, a key that is not there and a reg run that failed look alike.
+note_failed_read() { # what ran, its exit status, its output, file of its error output
+  { echo "$1: exit $2"
+    [ -z "$3" ] || sed 's/^/  out: /' <<<"${3//$'\r'/}"
+    [ ! -s "$4" ] || sed 's/^/  err: /' "$4"
+  } >>"$work/query.err"
+}
 
 # The application stand-in ($standin): its reference goes to $ref, its calls
 # to $calls, its error output to $work/standin.err. The checks of the call

@@ -71,18 +71,20 @@ query() { # key, reg query arguments...: the output of the first view that has i
     [ "$view" == native ] && view=
     timeout 60 "$wine" reg query "$@" $view </dev/null 2>"$work/reg.out" && return 0
     rc=$?
-    # Kept for a failing check's explanation: a key that is not there and a
-    # reg run that failed look alike to the caller.
-    { echo "reg query $* $view: exit $rc"; sed 's/^/  /' "$work/reg.out"; } >>"$work/query.err"
+    note_failed_read "reg query $* $view" "$rc" "" "$work/reg.out"
   done
   return 1
 }
 has_key() { query "$1" >/dev/null; }
 lacks_key() { ! QUERY_VIEWS="${reg_view[*]} native" has_key "$1"; }
 value_of() { # key, value name ('' = default): its data
-  local out
-  if [ -z "$2" ]; then out=$(query "$1" /ve); else out=$(query "$1" /v "$2"); fi
-  sed -n 's/^    .*    REG_[A-Z_]*    //p' <<<"${out//$'\r'/}"
+  local out data found=true args=(/ve)
+  [ -z "$2" ] || args=(/v "$2")
+  out=$(query "$1" "${args[@]}") || found=false
+  data=$(sed -n 's/^    .*    REG_[A-Z_]*    //p' <<<"${out//$'\r'/}")
+  # query keeps its failed runs; a run that succeeded without the data too.
+  ! $found || [ -n "$data" ] || note_failed_read "reg query $1 ${args[*]}" 0 "$out" /dev/null
+  printf '%s\n' "$data"
 }
 value_is() { same "$3" "$(value_of "$1" "$2")"; }
 file_lines_are() { # file, expected lines (each ended by CR LF in the file)
