@@ -66,12 +66,14 @@ views_of() { # key: the views to look in
 query() { # key, reg query arguments...: the output of the first view that has it
   local view views=${QUERY_VIEWS:-}
   [ -n "$views" ] || views=$(views_of "$1")
-  local rc
+  local out rc
   for view in $views; do
     [ "$view" == native ] && view=
-    timeout 60 "$wine" reg query "$@" $view </dev/null 2>"$work/reg.out" && return 0
+    out=$(timeout 60 "$wine" reg query "$@" $view </dev/null 2>"$work/reg.out") &&
+      { printf '%s\n' "$out"; return 0; }
     rc=$?
-    note_failed_read "reg query $* $view" "$rc" "" "$work/reg.out"
+    # reg names what it did not find on its standard output.
+    note_failed_read "reg query $* $view" "$rc" "$out" "$work/reg.out"
   done
   return 1
 }
