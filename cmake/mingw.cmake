@@ -4,10 +4,12 @@
 # loader for x86_64 programs, the 32-bit one for i686.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES STAVA_MINGW_PROCESSOR)
 set(wine_windows_dirs /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+# The address layout stays fixed, as scripts/wine-fixed-layout.sh says why.
+set(fixed_layout setarch ${CMAKE_HOST_SYSTEM_PROCESSOR} --addr-no-randomize)
 if(STAVA_MINGW_PROCESSOR STREQUAL "x86_64")
-  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${fixed_layout} /usr/lib/wine/wine64)
 elseif(STAVA_MINGW_PROCESSOR STREQUAL "i686")
-  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${fixed_layout} /usr/lib/wine/wine)
   # The 32-bit Wine's own libraries: Debian's wine32, or the tree that
   # scripts/install-wine32.sh unpacks. The 64-bit ones serve as well.
   list(PREPEND wine_windows_dirs

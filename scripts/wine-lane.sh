@@ -24,18 +24,21 @@ pe_machine() { # path
   esac
 }
 
-# Sets the lane's variables and exports what Wine needs: wine (the loader
-# of the tools and the script host), WINEARCH and STAVA_WINE_LANE.
+# Sets the lane's variables and exports what Wine needs: wine (what runs
+# the tools and the script host: the lane's loader, STAVA_WINE_LOADER,
+# through scripts/wine-fixed-layout.sh), WINEARCH and STAVA_WINE_LANE.
 wine_lane() { # lane
   case $1 in
-    win64) wine=/usr/lib/wine/wine64; WINEARCH=win64; reg_view=() ;;
-    win32) wine=/usr/lib/wine/wine; WINEARCH=win32; reg_view=() ;;
-    wow64) wine=/usr/lib/wine/wine64; WINEARCH=win64; reg_view=(/reg:32) ;;
+    win64) STAVA_WINE_LOADER=/usr/lib/wine/wine64; WINEARCH=win64; reg_view=() ;;
+    win32) STAVA_WINE_LOADER=/usr/lib/wine/wine; WINEARCH=win32; reg_view=() ;;
+    wow64) STAVA_WINE_LOADER=/usr/lib/wine/wine64; WINEARCH=win64; reg_view=(/reg:32) ;;
     *) echo "unknown Wine lane '$1'" >&2; return 1 ;;
   esac
   STAVA_WINE_LANE=$1
-  export STAVA_WINE_LANE WINEARCH WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
-  [ -x "$wine" ] || { echo "$wine is missing (scripts/install-deps.sh installs it)" >&2; return 1; }
+  wine=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-fixed-layout.sh
+  export STAVA_WINE_LANE STAVA_WINE_LOADER WINEARCH WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+  [ -x "$STAVA_WINE_LOADER" ] ||
+    { echo "$STAVA_WINE_LOADER is missing (scripts/install-deps.sh installs it)" >&2; return 1; }
 }
 
 # The lane for a program: STAVA_WINE_LANE where set, else by its machine.
