@@ -4,7 +4,8 @@
 # loader for x86_64 programs, the 32-bit one for i686.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES STAVA_MINGW_PROCESSOR)
 set(wine_windows_dirs /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
-# The address layout stays fixed, as scripts/wine-fixed-layout.sh says why.
+# Wine runs with the address layout fixed (scripts/wine-fixed-layout.sh
+# says why).
 set(fixed_layout setarch ${CMAKE_HOST_SYSTEM_PROCESSOR} --addr-no-randomize)
 if(STAVA_MINGW_PROCESSOR STREQUAL "x86_64")
   set(CMAKE_CROSSCOMPILING_EMULATOR ${fixed_layout} /usr/lib/wine/wine64)
